@@ -1,0 +1,26 @@
+#pragma once
+
+// Desktop metrics and the mouse cursor.
+
+#include "platform/types.h"
+
+namespace plat {
+
+inline constexpr int SM_CXSCREEN = 0;
+inline constexpr int SM_CYSCREEN = 1;
+
+// Width or height of the primary display in pixels; 0 when no display can be reached.
+int getSystemMetrics(int index);
+
+// Shows (true) or hides (false) the cursor through a display counter, as the
+// desktop does: the cursor is visible while the counter is >= 0. Returns the new counter.
+int showCursor(bool show);
+
+// The cursor position in screen pixels.
+bool getCursorPos(Point* point);
+bool setCursorPos(int x, int y);
+
+// Tests only: pretend the display has this size (0, 0 goes back to the real one).
+void overrideScreenSize(int width, int height);
+
+}  // namespace plat
