@@ -1,0 +1,584 @@
+// Window class, windows and the message queue on SDL. The queue is ours: SDL
+// events are translated into window messages when the queue is pumped, and
+// window calls deliver their messages to the window procedure at once, as the
+// desktop API does.
+
+#include "platform/window.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/keys.h"
+#include "platform/system.h"
+#include "platform/window_internal.h"
+
+namespace plat {
+namespace {
+
+struct ClassEntry {
+    bool used = false;
+    char name[64] = {};
+    WindowClass windowClass;
+};
+std::array<ClassEntry, 8> classes;
+
+std::array<WindowRecord*, 16> liveWindows = {};
+
+// A fixed ring: pumping the queue never allocates. When it is full, further
+// input waits in SDL's own queue until there is room again.
+constexpr std::size_t kQueueCapacity = 256;
+std::array<Message, kQueueCapacity> queue;
+std::size_t queueHead = 0;
+std::size_t queueCount = 0;
+
+bool quitPosted = false;
+int quitCode = 0;
+
+// Frame sizes of a captioned window as the window manager last reported them;
+// zero until a captioned window has been mapped (and without a window manager).
+int frameLeft = 0;
+int frameTop = 0;
+int frameRight = 0;
+int frameBottom = 0;
+
+int moduleMarker = 0;
+
+constexpr LPARAM kAltContextBit = LPARAM{1} << 29;
+constexpr LPARAM kPreviousStateBit = LPARAM{1} << 30;
+constexpr LPARAM kTransitionBit = LPARAM{1} << 31;
+
+ClassEntry* findClass(const char* name) {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    for (ClassEntry& entry : classes) {
+        if (entry.used && std::strcmp(entry.name, name) == 0) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+bool hasCaption(std::uint32_t style) { return (style & WS_POPUP) == 0; }
+
+void refreshFrameSizes(WindowRecord* window) {
+    int top = 0;
+    int left = 0;
+    int bottom = 0;
+    int right = 0;
+    if (hasCaption(window->style) && SDL_GetWindowBordersSize(window->sdl, &top, &left, &bottom, &right) == 0) {
+        frameLeft = left;
+        frameTop = top;
+        frameRight = right;
+        frameBottom = bottom;
+    }
+}
+
+LRESULT sendMessage(WindowRecord* window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+    if (window == nullptr || window->proc == nullptr) {
+        return 0;
+    }
+    return window->proc(window, message, wParam, lParam);
+}
+
+LPARAM packSize(int width, int height) {
+    return static_cast<LPARAM>((static_cast<std::uint32_t>(width) & 0xFFFFu) |
+                               ((static_cast<std::uint32_t>(height) & 0xFFFFu) << 16));
+}
+
+void sendSize(WindowRecord* window) {
+    SDL_GetWindowSize(window->sdl, &window->clientWidth, &window->clientHeight);
+    sendMessage(window, WM_SIZE, 0, packSize(window->clientWidth, window->clientHeight));
+}
+
+bool isQueued(WindowRecord* window, std::uint32_t message) {
+    for (std::size_t i = 0; i < queueCount; ++i) {
+        const Message& queued = queue[(queueHead + i) % kQueueCapacity];
+        if (queued.window == window && queued.message == message) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void purgeQueue(WindowRecord* window) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < queueCount; ++i) {
+        const Message queued = queue[(queueHead + i) % kQueueCapacity];
+        if (queued.window != window) {
+            queue[(queueHead + kept) % kQueueCapacity] = queued;
+            ++kept;
+        }
+    }
+    queueCount = kept;
+}
+
+WindowRecord* windowOfSdlId(Uint32 id) {
+    SDL_Window* sdl = SDL_GetWindowFromID(id);
+    if (sdl == nullptr) {
+        return nullptr;
+    }
+    return detail::liveWindow(static_cast<WindowRecord*>(SDL_GetWindowData(sdl, "plat")));
+}
+
+// Keyboard events belong to the window with the keyboard focus; events injected
+// without a window go to the first live window.
+WindowRecord* keyboardWindow(Uint32 id) {
+    if (WindowRecord* window = windowOfSdlId(id)) {
+        return window;
+    }
+    for (WindowRecord* window : liveWindows) {
+        if (window != nullptr) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+void translateKey(const SDL_KeyboardEvent& key) {
+    WindowRecord* window = keyboardWindow(key.windowID);
+    const std::uint32_t vk = detail::virtualKeyFromSdl(key.keysym.sym);
+    if (window == nullptr || vk == 0) {
+        return;
+    }
+    const bool down = key.type == SDL_KEYDOWN;
+    const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
+    // As on the desktop, keys pressed with Alt and F10 are system keys: they
+    // reach the game as WM_SYSKEY* and their release leaves the latch alone.
+    const bool system = alt || vk == VK_F10;
+    LPARAM lParam = 1 | (static_cast<LPARAM>(key.keysym.scancode & 0xFF) << 16);
+    if (alt) {
+        lParam |= kAltContextBit;
+    }
+    if (!down) {
+        lParam |= kPreviousStateBit | kTransitionBit;
+    } else if (key.repeat != 0) {
+        lParam |= kPreviousStateBit;
+    }
+    const std::uint32_t message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+    postMessage(window, message, vk, lParam);
+}
+
+void translateWindowEvent(const SDL_WindowEvent& event) {
+    WindowRecord* window = windowOfSdlId(event.windowID);
+    if (window == nullptr) {
+        return;
+    }
+    switch (event.event) {
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            if (!window->active) {
+                window->active = true;
+                postMessage(window, WM_ACTIVATE, WA_ACTIVE, 0);
+            }
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            if (window->active) {
+                window->active = false;
+                postMessage(window, WM_ACTIVATE, WA_INACTIVE, 0);
+            }
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (event.data1 != window->clientWidth || event.data2 != window->clientHeight) {
+                window->clientWidth = event.data1;
+                window->clientHeight = event.data2;
+                postMessage(window, WM_SIZE, 0, packSize(event.data1, event.data2));
+            }
+            break;
+        case SDL_WINDOWEVENT_SHOWN:
+            refreshFrameSizes(window);
+            break;
+        case SDL_WINDOWEVENT_CLOSE:
+            if (!isQueued(window, WM_CLOSE)) {
+                postMessage(window, WM_CLOSE, 0, 0);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void translateEvent(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            translateKey(event.key);
+            break;
+        case SDL_WINDOWEVENT:
+            translateWindowEvent(event.window);
+            break;
+        case SDL_QUIT:
+            // Sent for a termination signal too: ask every window to close, so
+            // the game shuts down the same way as from its close button.
+            for (WindowRecord* window : liveWindows) {
+                if (window != nullptr && !isQueued(window, WM_CLOSE)) {
+                    postMessage(window, WM_CLOSE, 0, 0);
+                }
+            }
+            break;
+        case SDL_CONTROLLERDEVICEADDED:
+        case SDL_CONTROLLERDEVICEREMOVED:
+            detail::handleControllerEvent(event);
+            break;
+        default:
+            break;
+    }
+}
+
+void pumpEvents() {
+    if (SDL_WasInit(SDL_INIT_EVENTS) == 0) {
+        return;
+    }
+    SDL_Event event;
+    // Leave room: one SDL event can become one message per live window.
+    while (queueCount + liveWindows.size() < kQueueCapacity && SDL_PollEvent(&event) != 0) {
+        translateEvent(event);
+    }
+}
+
+}  // namespace
+
+namespace detail {
+
+WindowRecord* liveWindow(WindowHandle window) {
+    if (window == nullptr) {
+        return nullptr;
+    }
+    for (WindowRecord* live : liveWindows) {
+        if (live == window) {
+            return live->destroying ? nullptr : live;
+        }
+    }
+    return nullptr;
+}
+
+WindowRecord* liveWindowOfDC(DeviceContext dc) {
+    if (dc == nullptr) {
+        return nullptr;
+    }
+    for (WindowRecord* live : liveWindows) {
+        if (live != nullptr && &live->dc == dc) {
+            return live->destroying ? nullptr : live;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace detail
+
+ModuleHandle moduleHandle() { return &moduleMarker; }
+
+bool registerClass(const WindowClass& windowClass) {
+    if (windowClass.className == nullptr || windowClass.windowProc == nullptr ||
+        std::strlen(windowClass.className) >= sizeof(ClassEntry::name) || findClass(windowClass.className) != nullptr) {
+        return false;
+    }
+    for (ClassEntry& entry : classes) {
+        if (!entry.used) {
+            entry.used = true;
+            std::snprintf(entry.name, sizeof entry.name, "%s", windowClass.className);
+            entry.windowClass = windowClass;
+            entry.windowClass.className = entry.name;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool unregisterClass(const char* className, ModuleHandle instance) {
+    ClassEntry* entry = findClass(className);
+    if (entry == nullptr || entry->windowClass.instance != instance) {
+        return false;
+    }
+    *entry = ClassEntry{};
+    return true;
+}
+
+namespace {
+
+// The surface is made for OpenGL from the start: SDL needs the attributes
+// before the window exists. Depth 24 where the server has it, else 16.
+SDL_Window* createSurface(WindowRecord* window, const char* title, int x, int y, int width, int height, Uint32 flags) {
+    for (int depth : {24, 16}) {
+        SDL_GL_ResetAttributes();
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
+        if (SDL_Window* sdl = SDL_CreateWindow(title, x, y, width, height, flags)) {
+            window->colorBits = 24;
+            window->depthBits = depth;
+            return sdl;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+WindowHandle createWindow(std::uint32_t exStyle, const char* className, const char* title, std::uint32_t style, int x,
+                          int y, int width, int height, ModuleHandle instance, void* param) {
+    (void)exStyle;
+    (void)instance;
+    const ClassEntry* entry = findClass(className);
+    std::size_t slot = liveWindows.size();
+    for (std::size_t i = 0; i < liveWindows.size(); ++i) {
+        if (liveWindows[i] == nullptr) {
+            slot = i;
+            break;
+        }
+    }
+    if (entry == nullptr || slot == liveWindows.size() || !detail::ensureVideo()) {
+        return nullptr;
+    }
+
+    auto* window = new WindowRecord;
+    window->proc = entry->windowClass.windowProc;
+    window->style = style;
+    window->dc.window = window;
+
+    // The caller gives the outer size; SDL sizes the client area.
+    int clientWidth = width;
+    int clientHeight = height;
+    if (hasCaption(style)) {
+        clientWidth -= frameLeft + frameRight;
+        clientHeight -= frameTop + frameBottom;
+    }
+    clientWidth = clientWidth > 0 ? clientWidth : 1;
+    clientHeight = clientHeight > 0 ? clientHeight : 1;
+    if (x == CW_USEDEFAULT) {
+        x = (style & WS_POPUP) != 0 ? 0 : static_cast<int>(SDL_WINDOWPOS_UNDEFINED);
+    }
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if ((style & WS_POPUP) != 0) {
+        flags |= SDL_WINDOW_BORDERLESS;
+    }
+    window->sdl = createSurface(window, title != nullptr ? title : "", x, y, clientWidth, clientHeight, flags);
+    if (window->sdl == nullptr) {
+        delete window;
+        return nullptr;
+    }
+    SDL_SetWindowData(window->sdl, "plat", window);
+    liveWindows[slot] = window;
+    setClassCursor(entry->windowClass.cursorId);
+
+    CreateStruct create;
+    create.createParams = param;
+    const LPARAM createParam = reinterpret_cast<LPARAM>(&create);
+    if (sendMessage(window, WM_NCCREATE, 0, createParam) == 0 || sendMessage(window, WM_CREATE, 0, createParam) == -1) {
+        destroyWindow(window);
+        return nullptr;
+    }
+    sendSize(window);
+    if ((style & WS_VISIBLE) != 0 && detail::liveWindow(window) != nullptr) {
+        SDL_ShowWindow(window->sdl);
+        window->active = true;
+        sendMessage(window, WM_ACTIVATE, WA_ACTIVE, 0);
+    }
+    return detail::liveWindow(window);
+}
+
+bool destroyWindow(WindowHandle handle) {
+    WindowRecord* window = detail::liveWindow(handle);
+    if (window == nullptr) {
+        return false;
+    }
+    // Marked first, so that a handler of WM_DESTROY cannot destroy it twice.
+    window->destroying = true;
+    sendMessage(window, WM_DESTROY, 0, 0);
+    purgeQueue(window);
+    SDL_DestroyWindow(window->sdl);
+    for (WindowRecord*& live : liveWindows) {
+        if (live == window) {
+            live = nullptr;
+        }
+    }
+    delete window;
+    return true;
+}
+
+bool adjustWindowRect(Rect* rect, std::uint32_t style, std::uint32_t exStyle) {
+    (void)exStyle;
+    if (rect == nullptr) {
+        return false;
+    }
+    if (hasCaption(style)) {
+        rect->left -= frameLeft;
+        rect->top -= frameTop;
+        rect->right += frameRight;
+        rect->bottom += frameBottom;
+    }
+    return true;
+}
+
+bool getClientRect(WindowHandle handle, Rect* rect) {
+    WindowRecord* window = detail::liveWindow(handle);
+    if (window == nullptr || rect == nullptr) {
+        return false;
+    }
+    int width = 0;
+    int height = 0;
+    if ((SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_MINIMIZED) == 0) {
+        SDL_GetWindowSize(window->sdl, &width, &height);
+    }
+    *rect = Rect{0, 0, width, height};
+    return true;
+}
+
+bool moveWindow(WindowHandle handle, int x, int y, int width, int height, bool repaint) {
+    (void)repaint;
+    WindowRecord* window = detail::liveWindow(handle);
+    if (window == nullptr) {
+        return false;
+    }
+    refreshFrameSizes(window);
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    if (hasCaption(window->style)) {
+        left = frameLeft;
+        top = frameTop;
+        right = frameRight;
+        bottom = frameBottom;
+    }
+    const int clientWidth = width - left - right;
+    const int clientHeight = height - top - bottom;
+    SDL_SetWindowSize(window->sdl, clientWidth > 0 ? clientWidth : 1, clientHeight > 0 ? clientHeight : 1);
+    SDL_SetWindowPosition(window->sdl, x + left, y + top);
+    sendSize(window);
+    return true;
+}
+
+bool showWindow(WindowHandle handle, int command) {
+    WindowRecord* window = detail::liveWindow(handle);
+    if (window == nullptr) {
+        return false;
+    }
+    const Uint32 flags = SDL_GetWindowFlags(window->sdl);
+    const bool wasVisible = (flags & SDL_WINDOW_SHOWN) != 0;
+    switch (command) {
+        case SW_HIDE:
+            SDL_HideWindow(window->sdl);
+            break;
+        case SW_SHOWMINIMIZED:
+            SDL_ShowWindow(window->sdl);
+            SDL_MinimizeWindow(window->sdl);
+            break;
+        case SW_SHOWNORMAL:
+            if ((flags & SDL_WINDOW_MINIMIZED) != 0) {
+                SDL_RestoreWindow(window->sdl);
+            }
+            SDL_ShowWindow(window->sdl);
+            break;
+        default:
+            SDL_ShowWindow(window->sdl);
+            break;
+    }
+    return wasVisible;
+}
+
+bool setForegroundWindow(WindowHandle handle) {
+    WindowRecord* window = detail::liveWindow(handle);
+    if (window == nullptr) {
+        return false;
+    }
+    SDL_RaiseWindow(window->sdl);
+    return true;
+}
+
+void setFocus(WindowHandle handle) {
+    if (WindowRecord* window = detail::liveWindow(handle)) {
+        // Works without a window manager too, so keys reach us under a bare X server.
+        SDL_SetWindowInputFocus(window->sdl);
+    }
+}
+
+void updateWindow(WindowHandle handle) { (void)handle; }
+
+void* getWindowUserData(WindowHandle handle) {
+    WindowRecord* window = detail::liveWindow(handle);
+    return window != nullptr ? window->userData : nullptr;
+}
+
+void setWindowUserData(WindowHandle handle, void* data) {
+    if (WindowRecord* window = detail::liveWindow(handle)) {
+        window->userData = data;
+    }
+}
+
+bool peekMessage(Message* message, bool remove) {
+    if (message == nullptr) {
+        return false;
+    }
+    pumpEvents();
+    if (queueCount > 0) {
+        *message = queue[queueHead];
+        if (remove) {
+            queueHead = (queueHead + 1) % kQueueCapacity;
+            --queueCount;
+        }
+        return true;
+    }
+    if (quitPosted) {
+        *message = Message{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode), 0};
+        if (remove) {
+            quitPosted = false;
+        }
+        return true;
+    }
+    return false;
+}
+
+void translateMessage(const Message& message) {
+    // Character messages are not needed: the game reads virtual keys only.
+    (void)message;
+}
+
+LRESULT dispatchMessage(const Message& message) {
+    return sendMessage(detail::liveWindow(message.window), message.message, message.wParam, message.lParam);
+}
+
+void postQuitMessage(int exitCode) {
+    quitPosted = true;
+    quitCode = exitCode;
+}
+
+bool postMessage(WindowHandle window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+    if ((window != nullptr && detail::liveWindow(window) == nullptr) || queueCount == kQueueCapacity) {
+        return false;
+    }
+    queue[(queueHead + queueCount) % kQueueCapacity] = Message{window, message, wParam, lParam};
+    ++queueCount;
+    return true;
+}
+
+LRESULT defWindowProc(WindowHandle handle, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+    WindowRecord* window = detail::liveWindow(handle);
+    if (window == nullptr) {
+        return 0;  // e.g. the window was destroyed while its close request was handled
+    }
+    switch (message) {
+        case WM_NCCREATE:
+            return 1;
+        case WM_CLOSE:
+            destroyWindow(window);
+            return 0;
+        case WM_SYSKEYDOWN:
+            if (wParam == VK_F4 && (lParam & kAltContextBit) != 0) {
+                sendMessage(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+            }
+            return 0;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0u) == SC_CLOSE) {
+                sendMessage(window, WM_CLOSE, 0, 0);
+            }
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace plat
