@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "platform/message_box.h"
@@ -58,16 +59,26 @@ void ErrorHandler::open(const char* name, bool enableLogging) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%m/%d/%y %H:%M:%S", &local);
-    std::fprintf(file, "#Game Started: %s\n", stamp);
+    // MM/DD/YY HH:MM:SS: the two-digit year is the log's own format.
+    std::fprintf(file, "#Game Started: %02d/%02d/%02d %02d:%02d:%02d\n", local.tm_mon + 1, local.tm_mday,
+                 local.tm_year % 100, local.tm_hour, local.tm_min, local.tm_sec);
     std::fclose(file);
+}
+
+void ErrorHandler::storeMessage(const char* format, va_list args) {
+    // Formatted aside first: the arguments may be the stored message itself
+    // (showing an earlier error again), and the cut must stay at 1023 characters.
+    char formatted[sizeof message];
+    if (std::vsnprintf(formatted, sizeof formatted, format, args) < 0) {
+        formatted[0] = '\0';
+    }
+    std::memcpy(message, formatted, sizeof message);
 }
 
 void ErrorHandler::log(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vsnprintf(message, sizeof message, format, args);
+    storeMessage(format, args);
     va_end(args);
     appendToLog(message);
 }
@@ -75,7 +86,7 @@ void ErrorHandler::log(const char* format, ...) {
 void ErrorHandler::setError(int errorKind, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vsnprintf(message, sizeof message, format, args);
+    storeMessage(format, args);
     va_end(args);
     kind = errorKind;
     if (logEnabled) {
@@ -91,18 +102,23 @@ void ErrorHandler::formatBox(char* out, unsigned long size) const {
     if (size > 1024) {
         size = 1024;  // a box text holds at most 1023 characters
     }
+    int written = 0;
     if (kind == ERROR_KIND_MESSAGE) {
-        std::snprintf(out, size,
-                      "Warning/Message Notification:\n\n Message As Fallows:\n %s\n\nWarning: Game may close, crash or "
-                      "have game play malfunctions after you click 'OK'.",
-                      message);
-        return;
+        written = std::snprintf(out, size,
+                                "Warning/Message Notification:\n\n Message As Fallows:\n %s\n\nWarning: Game may "
+                                "close, crash or have game play malfunctions after you click 'OK'.",
+                                message);
+    } else {
+        // The message is an argument, never the format: a percent sign in it shows literally.
+        written = std::snprintf(out, size,
+                                "%s\n\n Error As Fallows:\n%s\n\nWarning: Game may close, crash or have game play "
+                                "malfunctions after you click 'OK'.",
+                                boxFor(kind).head, message);
     }
-    // The message is an argument, never the format: a percent sign in it shows literally.
-    std::snprintf(out, size,
-                  "%s\n\n Error As Fallows:\n%s\n\nWarning: Game may close, crash or have game play malfunctions "
-                  "after you click 'OK'.",
-                  boxFor(kind).head, message);
+    if (written < 0 && size > 0) {
+        out[0] = '\0';
+    }
+    // Longer texts are cut at the buffer's end, which snprintf has done.
 }
 
 void ErrorHandler::show() {
@@ -112,6 +128,14 @@ void ErrorHandler::show() {
     const unsigned icon = kind == ERROR_KIND_MESSAGE ? plat::MB_ICONINFORMATION : plat::MB_ICONERROR;
     plat::messageBox(nullptr, text, boxTitle(), plat::MB_OK | icon);
     if (kind == ERROR_KIND_MESSAGE || kind == ERROR_KIND_SOUND) {
+        // Through the normal exit so the global objects are torn down. A box of
+        // an ending kind raised again while that exit runs (from a destructor)
+        // must not start a second exit, which would be undefined.
+        static bool exiting = false;
+        if (exiting) {
+            std::_Exit(1);
+        }
+        exiting = true;
         std::exit(1);
     }
 }

@@ -3,6 +3,8 @@
 // The game's diagnostics: an append-only "log.txt" and message boxes whose
 // wording and title depend on the kind of error.
 
+#include <cstdarg>
+
 enum ErrorKind : int {
     ERROR_KIND_MESSAGE = 0,  // information box, then the process ends (code 1)
     ERROR_KIND_UNKNOWN = 1,
@@ -47,6 +49,7 @@ public:
 
 private:
     void appendToLog(const char* line) const;
+    void storeMessage(const char* format, va_list args) __attribute__((format(printf, 2, 0)));
 };
 
 extern ErrorHandler errorHandler;
