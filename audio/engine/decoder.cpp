@@ -1,0 +1,243 @@
+#include "audio/engine/decoder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace snd {
+
+namespace {
+
+Result openError(int error) {
+    if (error == AVERROR(ENOENT) || error == AVERROR(ENOTDIR)) {
+        return ERR_FILE_NOT_FOUND;
+    }
+    if (error == AVERROR(EACCES) || error == AVERROR(EISDIR) || error == AVERROR(EIO) || error == AVERROR(EPERM)) {
+        return ERR_FILE_READ;
+    }
+    if (error == AVERROR(ENOMEM)) {
+        return ERR_OUT_OF_MEMORY;
+    }
+    return ERR_NOT_AUDIO;
+}
+
+}  // namespace
+
+Decoder::~Decoder() {
+    swr_free(&resampler);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&codec);
+    avformat_close_input(&format);
+}
+
+Result Decoder::open(const char* path, std::unique_ptr<Decoder>* decoder) {
+    std::unique_ptr<Decoder> d(new Decoder());
+    int error = avformat_open_input(&d->format, path, nullptr, nullptr);
+    if (error < 0) {
+        return openError(error);
+    }
+    if (avformat_find_stream_info(d->format, nullptr) < 0) {
+        return ERR_NOT_AUDIO;
+    }
+    const AVCodec* codecType = nullptr;
+    d->streamIndex = av_find_best_stream(d->format, AVMEDIA_TYPE_AUDIO, -1, -1, &codecType, 0);
+    if (d->streamIndex < 0 || codecType == nullptr) {
+        return ERR_NOT_AUDIO;
+    }
+    for (unsigned i = 0; i < d->format->nb_streams; ++i) {
+        if (static_cast<int>(i) != d->streamIndex) {
+            d->format->streams[i]->discard = AVDISCARD_ALL;  // cover art and the like
+        }
+    }
+    AVStream* stream = d->format->streams[d->streamIndex];
+    d->codec = avcodec_alloc_context3(codecType);
+    d->packet = av_packet_alloc();
+    d->frame = av_frame_alloc();
+    if (d->codec == nullptr || d->packet == nullptr || d->frame == nullptr) {
+        return ERR_OUT_OF_MEMORY;
+    }
+    if (avcodec_parameters_to_context(d->codec, stream->codecpar) < 0) {
+        return ERR_NOT_AUDIO;
+    }
+    d->codec->pkt_timebase = stream->time_base;
+    if (avcodec_open2(d->codec, codecType, nullptr) < 0) {
+        return ERR_NOT_AUDIO;
+    }
+    *decoder = std::move(d);
+    return OK;
+}
+
+bool Decoder::convert() {
+    AVChannelLayout inLayout;
+    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels == 0) {
+        int channels = frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels : codec->ch_layout.nb_channels;
+        av_channel_layout_default(&inLayout, channels);
+    } else if (av_channel_layout_copy(&inLayout, &frame->ch_layout) < 0) {
+        return false;
+    }
+    if (inLayout.nb_channels <= 0) {
+        return false;
+    }
+    if (resampler == nullptr || frame->sample_rate != resamplerRate || frame->format != resamplerFormat ||
+        inLayout.nb_channels != resamplerChannels) {
+        swr_free(&resampler);
+        // Mono is kept mono here and doubled when read: the resampler's own
+        // upmix would put it 3 dB down in each ear.
+        outChannels = inLayout.nb_channels == 1 ? 1 : 2;
+        AVChannelLayout outLayout;
+        av_channel_layout_default(&outLayout, outChannels);
+        int error = swr_alloc_set_opts2(&resampler, &outLayout, AV_SAMPLE_FMT_FLT, kMixRate, &inLayout,
+                                        static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
+        av_channel_layout_uninit(&outLayout);
+        if (error < 0 || swr_init(resampler) < 0) {
+            av_channel_layout_uninit(&inLayout);
+            swr_free(&resampler);
+            return false;
+        }
+        resamplerRate = frame->sample_rate;
+        resamplerFormat = frame->format;
+        resamplerChannels = inLayout.nb_channels;
+    }
+    av_channel_layout_uninit(&inLayout);
+
+    int room = swr_get_out_samples(resampler, frame->nb_samples);
+    if (room < 0) {
+        return false;
+    }
+    pending.resize(static_cast<size_t>(room) * outChannels);
+    uint8_t* outPlane = reinterpret_cast<uint8_t*>(pending.data());
+    int frames = swr_convert(resampler, &outPlane, room, const_cast<const uint8_t**>(frame->extended_data),
+                             frame->nb_samples);
+    pendingFrames = frames > 0 ? frames : 0;
+    pendingOffset = 0;
+    return true;
+}
+
+void Decoder::flushResampler() {
+    pendingFrames = 0;
+    pendingOffset = 0;
+    if (resampler == nullptr) {
+        return;
+    }
+    int room = swr_get_out_samples(resampler, 0);
+    if (room <= 0) {
+        return;
+    }
+    pending.resize(static_cast<size_t>(room) * outChannels);
+    uint8_t* outPlane = reinterpret_cast<uint8_t*>(pending.data());
+    int frames = swr_convert(resampler, &outPlane, room, nullptr, 0);
+    pendingFrames = frames > 0 ? frames : 0;
+}
+
+bool Decoder::decodeMore() {
+    // A file whose every packet fails would otherwise keep us here forever;
+    // a run this long of refused packets means the rest is not audio.
+    int refused = 0;
+    while (!ended) {
+        int error = avcodec_receive_frame(codec, frame);
+        if (error == 0) {
+            bool converted = convert();
+            av_frame_unref(frame);
+            if (converted && pendingFrames > 0) {
+                return true;
+            }
+            continue;
+        }
+        if (error == AVERROR(EAGAIN) && !draining) {
+            error = av_read_frame(format, packet);
+            if (error < 0) {
+                draining = true;
+                avcodec_send_packet(codec, nullptr);
+                continue;
+            }
+            if (packet->stream_index == streamIndex) {
+                if (avcodec_send_packet(codec, packet) < 0 && ++refused > 1000) {
+                    draining = true;
+                    avcodec_send_packet(codec, nullptr);
+                }
+            }
+            av_packet_unref(packet);
+            continue;
+        }
+        // End of the decoder's output (or a decoder that cannot go on).
+        ended = true;
+        flushResampler();
+        return pendingFrames > 0;
+    }
+    return false;
+}
+
+int Decoder::read(float* out, int maxFrames) {
+    int written = 0;
+    while (written < maxFrames) {
+        if (pendingFrames == 0 && !decodeMore()) {
+            break;
+        }
+        int n = std::min(maxFrames - written, pendingFrames);
+        const float* src = pending.data() + static_cast<size_t>(pendingOffset) * outChannels;
+        float* dst = out + static_cast<size_t>(written) * 2;
+        if (outChannels == 1) {
+            for (int i = 0; i < n; ++i) {
+                dst[2 * i] = src[i];
+                dst[2 * i + 1] = src[i];
+            }
+        } else {
+            std::memcpy(dst, src, sizeof(float) * 2 * static_cast<size_t>(n));
+        }
+        pendingOffset += n;
+        pendingFrames -= n;
+        written += n;
+    }
+    produced += written;
+    return written;
+}
+
+Result Decoder::measure(std::int64_t* frames) {
+    AVStream* stream = format->streams[streamIndex];
+    std::int64_t durationSum = 0;
+    bool decodedOne = false;
+    int tries = 0;
+    while (av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == streamIndex) {
+            if (packet->duration > 0) {
+                durationSum += packet->duration;
+            }
+            // Prove that the packets really are audio this codec takes.
+            if (!decodedOne && tries < 64) {
+                ++tries;
+                if (avcodec_send_packet(codec, packet) >= 0 && avcodec_receive_frame(codec, frame) == 0) {
+                    decodedOne = frame->nb_samples > 0;
+                    av_frame_unref(frame);
+                }
+            }
+        }
+        av_packet_unref(packet);
+    }
+    if (!decodedOne) {
+        return ERR_NOT_AUDIO;
+    }
+    std::int64_t estimate = 0;
+    if (durationSum > 0) {
+        estimate = av_rescale_q(durationSum, stream->time_base, AVRational{1, kMixRate});
+        // Encoder delay and padding are cut by the decoder, not the demuxer.
+        int rate = stream->codecpar->sample_rate > 0 ? stream->codecpar->sample_rate : kMixRate;
+        std::int64_t padding = stream->codecpar->initial_padding + stream->codecpar->trailing_padding;
+        estimate -= av_rescale(padding, kMixRate, rate);
+    } else if (format->duration > 0) {
+        estimate = av_rescale(format->duration, kMixRate, AV_TIME_BASE);
+    }
+    *frames = std::max<std::int64_t>(estimate, 0);
+    return OK;
+}
+
+}  // namespace snd

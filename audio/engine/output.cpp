@@ -1,0 +1,115 @@
+#include "audio/engine/output.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/engine/sound.h"
+
+namespace snd {
+
+namespace {
+
+class DeviceOutput final : public Output {
+public:
+    ~DeviceOutput() override {
+        if (device != 0) {
+            SDL_CloseAudioDevice(device);
+        }
+        if (subsystemUp) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        }
+    }
+    const char* name() const override { return label.c_str(); }
+
+    bool open(System* target) {
+        system = target;
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            return false;
+        }
+        subsystemUp = true;
+        SDL_AudioSpec want{};
+        want.freq = kMixRate;
+        want.format = AUDIO_F32SYS;
+        want.channels = 2;
+        want.samples = kDeviceBufferFrames;
+        want.callback = &DeviceOutput::callback;
+        want.userdata = this;
+        SDL_AudioSpec have{};
+        // No changes allowed: SDL converts to whatever the device takes, so
+        // the mixer always works in 48 kHz stereo float.
+        device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (device == 0) {
+            return false;
+        }
+        const char* driver = SDL_GetCurrentAudioDriver();
+        label = std::string("sdl:") + (driver != nullptr ? driver : "?");
+        SDL_PauseAudioDevice(device, 0);
+        return true;
+    }
+
+private:
+    static void SDLCALL callback(void* user, Uint8* stream, int bytes) {
+        auto* self = static_cast<DeviceOutput*>(user);
+        self->system->mix(reinterpret_cast<float*>(stream), bytes / static_cast<int>(2 * sizeof(float)));
+    }
+
+    System* system = nullptr;
+    SDL_AudioDeviceID device = 0;
+    bool subsystemUp = false;
+    std::string label;
+};
+
+class SilentOutput final : public Output {
+public:
+    explicit SilentOutput(System* target) : system(target), block(2 * kDeviceBufferFrames) {
+        thread = std::thread([this] { run(); });
+    }
+    ~SilentOutput() override {
+        quit.store(true);
+        thread.join();
+    }
+    const char* name() const override { return "silent"; }
+
+private:
+    void run() {
+        using Clock = std::chrono::steady_clock;
+        const auto period = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(static_cast<double>(kDeviceBufferFrames) / kMixRate));
+        auto next = Clock::now();
+        while (!quit.load()) {
+            system->mix(block.data(), kDeviceBufferFrames);
+            next += period;
+            const auto now = Clock::now();
+            if (now - next > std::chrono::milliseconds(200)) {
+                next = now;  // after a stall, go on from now rather than race to catch up
+            }
+            std::this_thread::sleep_until(next);
+        }
+    }
+
+    System* system;
+    std::vector<float> block;
+    std::atomic<bool> quit{false};
+    std::thread thread;
+};
+
+}  // namespace
+
+std::unique_ptr<Output> openDeviceOutput(System* system) {
+    auto output = std::make_unique<DeviceOutput>();
+    if (!output->open(system)) {
+        return nullptr;
+    }
+    return output;
+}
+
+std::unique_ptr<Output> openSilentOutput(System* system) {
+    return std::make_unique<SilentOutput>(system);
+}
+
+}  // namespace snd

@@ -1,0 +1,91 @@
+#include "audio/engine/spectrum.h"
+
+#include <cmath>
+
+extern "C" {
+#include <libavutil/mem.h>
+#include <libavutil/tx.h>
+}
+
+#include "audio/engine/sound.h"
+
+namespace snd {
+
+namespace {
+
+constexpr int kSmallestTransform = 128;
+constexpr int kLargestTransform = 2 * kMaxSpectrumBins;
+
+}  // namespace
+
+SpectrumAnalyser::~SpectrumAnalyser() {
+    for (int i = 0; i < kSizes; ++i) {
+        av_tx_uninit(&contexts[i]);
+        av_freep(&triangles[i]);
+    }
+    av_freep(&samples);
+    av_freep(&spectrum);
+}
+
+bool SpectrumAnalyser::validCount(int count) {
+    return count >= kSmallestTransform / 2 && count <= kMaxSpectrumBins && (count & (count - 1)) == 0;
+}
+
+int SpectrumAnalyser::slotFor(int count) {
+    int slot = 0;
+    while ((kSmallestTransform / 2 << slot) < count) {
+        ++slot;
+    }
+    return slot;
+}
+
+bool SpectrumAnalyser::init() {
+    samples = static_cast<float*>(av_malloc(sizeof(float) * kLargestTransform));
+    spectrum = static_cast<float*>(av_malloc(sizeof(float) * (kLargestTransform + 2)));
+    if (samples == nullptr || spectrum == nullptr) {
+        return false;
+    }
+    for (int slot = 0; slot < kSizes; ++slot) {
+        const int size = kSmallestTransform << slot;
+        const float unscaled = 1.0f;
+        if (av_tx_init(&contexts[slot], &transforms[slot], AV_TX_FLOAT_RDFT, 0, size, &unscaled, 0) < 0) {
+            return false;
+        }
+        triangles[slot] = static_cast<float*>(av_malloc(sizeof(float) * size));
+        if (triangles[slot] == nullptr) {
+            return false;
+        }
+        double sum = 0.0;
+        for (int n = 0; n < size; ++n) {
+            triangles[slot][n] = static_cast<float>(1.0 - std::fabs(2.0 * n / size - 1.0));
+            sum += triangles[slot][n];
+        }
+        // A sine of amplitude A centred on a bin puts A/2 * sum(window) into
+        // that bin's magnitude, so 2 / sum(window) turns magnitudes back into
+        // amplitudes: a full-scale sine reads about 1.0. For this triangle the
+        // sum is size / 2, giving 4 / size; without a window it is 2 / size.
+        triangleScale[slot] = static_cast<float>(2.0 / sum);
+    }
+    return true;
+}
+
+void SpectrumAnalyser::run(int count, int window, float* out) {
+    const int slot = slotFor(count);
+    const int size = 2 * count;
+    float scale = 2.0f / static_cast<float>(size);
+    if (window == WINDOW_TRIANGLE) {
+        const float* shape = triangles[slot];
+        for (int n = 0; n < size; ++n) {
+            samples[n] *= shape[n];
+        }
+        scale = triangleScale[slot];
+    }
+    transforms[slot](contexts[slot], spectrum, samples, sizeof(float));
+    for (int k = 0; k < count; ++k) {
+        const float re = spectrum[2 * k];
+        const float im = spectrum[2 * k + 1];
+        out[k] = std::sqrt(re * re + im * im) * scale;
+    }
+}
+
+}  // namespace snd

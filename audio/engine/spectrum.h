@@ -1,0 +1,41 @@
+#pragma once
+
+// Magnitude spectra of a channel's recent output: a window, a real FFT
+// (libavutil's av_tx) and magnitudes scaled to the sine amplitude.
+
+#include <cstddef>
+
+struct AVTXContext;
+
+namespace snd {
+
+class SpectrumAnalyser {
+public:
+    SpectrumAnalyser() = default;
+    ~SpectrumAnalyser();
+    SpectrumAnalyser(const SpectrumAnalyser&) = delete;
+    SpectrumAnalyser& operator=(const SpectrumAnalyser&) = delete;
+
+    // Sets up every transform size up front so that analysing never allocates.
+    bool init();
+
+    static bool validCount(int count);
+
+    // Where the 2 * count samples to analyse go, oldest first.
+    float* input() { return samples; }
+    // Windows input(), transforms it and writes `count` magnitudes to `out`.
+    void run(int count, int window, float* out);
+
+private:
+    static constexpr int kSizes = 8;  // transforms of 128 .. 16384 samples
+    static int slotFor(int count);
+
+    AVTXContext* contexts[kSizes] = {};
+    void (*transforms[kSizes])(AVTXContext*, void*, void*, std::ptrdiff_t) = {};
+    float* triangles[kSizes] = {};
+    float triangleScale[kSizes] = {};
+    float* samples = nullptr;
+    float* spectrum = nullptr;  // count + 1 complex values
+};
+
+}  // namespace snd
