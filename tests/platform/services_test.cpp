@@ -1,0 +1,207 @@
+// Platform services that need no window: boxes, the instance lock, clocks,
+// the gamepad record, the cursor counter and the screen-size override.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "platform/gamepad.h"
+#include "platform/instance_lock.h"
+#include "platform/message_box.h"
+#include "platform/system.h"
+#include "platform/timer.h"
+#include "tests/diag/working_folder.h"
+
+using namespace plat;
+
+namespace {
+
+// Points the lock at a folder of its own, so tests never meet a running game.
+class LockFolder {
+public:
+    LockFolder() {
+        const char* old = std::getenv("XDG_RUNTIME_DIR");
+        hadOld_ = old != nullptr;
+        old_ = hadOld_ ? old : "";
+        setenv("XDG_RUNTIME_DIR", folder_.path().c_str(), 1);
+    }
+    ~LockFolder() {
+        if (hadOld_) {
+            setenv("XDG_RUNTIME_DIR", old_.c_str(), 1);
+        } else {
+            unsetenv("XDG_RUNTIME_DIR");
+        }
+    }
+
+private:
+    WorkingFolder folder_;
+    bool hadOld_ = false;
+    std::string old_;
+};
+
+TEST(InstanceLockTest, OnlyOneHolderAtATime) {
+    LockFolder folder;
+    bool exists = true;
+    InstanceLock* first = createInstanceLock("Rodadi Engine", &exists);
+    ASSERT_NE(first, nullptr);
+    EXPECT_FALSE(exists);
+
+    InstanceLock* second = createInstanceLock("Rodadi Engine", &exists);
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(exists);
+    closeInstanceLock(second);  // owns nothing: must not free the first holder's lock
+
+    InstanceLock* third = createInstanceLock("Rodadi Engine", &exists);
+    EXPECT_TRUE(exists);
+    closeInstanceLock(third);
+
+    InstanceLock* other = createInstanceLock("Another Name", &exists);
+    EXPECT_FALSE(exists);
+    closeInstanceLock(other);
+
+    closeInstanceLock(first);
+    InstanceLock* again = createInstanceLock("Rodadi Engine", &exists);
+    EXPECT_FALSE(exists);
+    closeInstanceLock(again);
+}
+
+TEST(InstanceLockTest, AKilledHolderLeavesNothingStuck) {
+    LockFolder folder;
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        bool exists = false;
+        createInstanceLock("Rodadi Engine", &exists);
+        const char byte = exists ? 'n' : 'y';
+        (void)!write(ready[1], &byte, 1);
+        pause();  // killed below, never returns
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 'y');
+
+    bool exists = false;
+    closeInstanceLock(createInstanceLock("Rodadi Engine", &exists));
+    EXPECT_TRUE(exists) << "the child holds it while it lives";
+
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    InstanceLock* after = createInstanceLock("Rodadi Engine", &exists);
+    EXPECT_NE(after, nullptr);
+    EXPECT_FALSE(exists);
+    closeInstanceLock(after);
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TEST(InstanceLockTest, UnusableFolderGivesNoLock) {
+    WorkingFolder folder;
+    folder.write("not-a-folder", "x");
+    const std::string file = (folder.path() / "not-a-folder").string();
+    setenv("XDG_RUNTIME_DIR", file.c_str(), 1);
+    bool exists = true;
+    EXPECT_EQ(createInstanceLock("Rodadi Engine", &exists), nullptr);
+    EXPECT_FALSE(exists);
+    unsetenv("XDG_RUNTIME_DIR");
+}
+
+struct Box {
+    std::string text;
+    std::string title;
+    std::uint32_t flags = 0;
+    int count = 0;
+} lastBox;
+
+int recordBox(const char* text, const char* title, std::uint32_t flags) {
+    lastBox = {text, title, flags, lastBox.count + 1};
+    return IDOK;
+}
+
+TEST(MessageBoxTest, RecordingBackendReplacesTheRealBoxUntilReset) {
+    lastBox = {};
+    setMessageBoxBackend(recordBox);
+    EXPECT_EQ(messageBox(nullptr, "text", "title", MB_OK | MB_ICONERROR), IDOK);
+    EXPECT_EQ(lastBox.text, "text");
+    EXPECT_EQ(lastBox.title, "title");
+    EXPECT_EQ(lastBox.flags, MB_OK | MB_ICONERROR);
+
+    setMessageBoxBackend(nullptr);
+    setenv("REDAVAVE_MESSAGE_BOXES", "stderr", 1);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(messageBox(nullptr, "Could Not Create Window!", "Window Error", MB_OK), IDOK);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Window Error: Could Not Create Window!\n");
+    unsetenv("REDAVAVE_MESSAGE_BOXES");
+    EXPECT_EQ(lastBox.count, 1);
+}
+
+TEST(TimerTest, CountersAdvanceAndTheHighResolutionOneCanBeMissing) {
+    std::int64_t frequency = 0;
+    ASSERT_TRUE(queryPerformanceFrequency(&frequency));
+    EXPECT_GT(frequency, 0);
+
+    std::int64_t before = 0;
+    std::int64_t after = 0;
+    ASSERT_TRUE(queryPerformanceCounter(&before));
+    const std::uint32_t msBefore = timeGetTime();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ASSERT_TRUE(queryPerformanceCounter(&after));
+    const std::uint32_t msAfter = timeGetTime();
+    const double seconds = static_cast<double>(after - before) / static_cast<double>(frequency);
+    EXPECT_GE(seconds, 0.029);
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_GE(msAfter - msBefore, 29u);
+    EXPECT_LT(msAfter - msBefore, 1000u);
+
+    disablePerformanceCounter(true);
+    EXPECT_FALSE(queryPerformanceFrequency(&frequency));
+    EXPECT_FALSE(queryPerformanceCounter(&after));
+    disablePerformanceCounter(false);
+    EXPECT_TRUE(queryPerformanceFrequency(&frequency));
+}
+
+TEST(GamepadTest, OverrideActsAsThePadAtIndexZero) {
+    GamepadState state;
+    state.buttons = GAMEPAD_B | GAMEPAD_START;
+    state.thumbLX = -32768;
+    overrideGamepad(true, &state);
+    GamepadState read;
+    ASSERT_EQ(getGamepadState(0, &read), ERROR_SUCCESS);
+    EXPECT_EQ(read.buttons, GAMEPAD_B | GAMEPAD_START);
+    EXPECT_EQ(read.thumbLX, -32768);
+    EXPECT_EQ(getGamepadState(1, &read), ERROR_DEVICE_NOT_CONNECTED);
+
+    overrideGamepad(true, nullptr);  // unplugged
+    EXPECT_EQ(getGamepadState(0, &read), ERROR_DEVICE_NOT_CONNECTED);
+    overrideGamepad(false, nullptr);
+    EXPECT_EQ(getGamepadState(0, nullptr), ERROR_DEVICE_NOT_CONNECTED);
+}
+
+TEST(CursorTest, CounterHidesBelowZeroAndCountsEveryCall) {
+    const int start = showCursor(true) - 1;
+    EXPECT_EQ(showCursor(false), start);
+    EXPECT_EQ(showCursor(false), start - 1);
+    EXPECT_EQ(showCursor(false), start - 2);
+    EXPECT_EQ(showCursor(true), start - 1);
+    EXPECT_EQ(showCursor(true), start);
+}
+
+TEST(SystemMetricsTest, OverrideStandsInForTheDisplay) {
+    overrideScreenSize(1920, 1080);
+    EXPECT_EQ(getSystemMetrics(SM_CXSCREEN), 1920);
+    EXPECT_EQ(getSystemMetrics(SM_CYSCREEN), 1080);
+    overrideScreenSize(0, 0);
+    if (std::getenv("DISPLAY") == nullptr) {
+        EXPECT_EQ(getSystemMetrics(SM_CXSCREEN), 0) << "no display: no size";
+        EXPECT_NE(displayError(), nullptr);
+    }
+}
+
+}  // namespace
