@@ -109,6 +109,7 @@ public:
     int mouseCentreX = 0;
     int mouseCentreY = 0;
     std::uint16_t padButtonsLast = 0;  // pad buttons of the previous poll, for press edges
+    plat::WindowHandle messageWindow = nullptr;  // the window of the message being handled (hWnd is not set yet during creation)
 };
 
 // Application state values.

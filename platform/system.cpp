@@ -3,6 +3,8 @@
 #include "platform/system.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/sdl_internal.h"
 #include "platform/window.h"
@@ -21,6 +23,19 @@ int screenOverrideHeight = 0;
 int cursorCounter = 0;
 SDL_Cursor* crossCursor = nullptr;
 
+// Drivers that show nothing. Taken only when asked for by name in SDL_VIDEODRIVER.
+bool isHeadlessDriver(const char* driver) {
+    if (driver == nullptr) {
+        return true;
+    }
+    const char* requested = std::getenv("SDL_VIDEODRIVER");
+    if (requested != nullptr && std::strcmp(requested, driver) == 0) {
+        return false;
+    }
+    return std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+           std::strcmp(driver, "evdev") == 0;
+}
+
 }  // namespace
 
 namespace detail {
@@ -30,12 +45,21 @@ bool ensureVideo() {
         // The game decides itself when to minimise (only a full-screen window
         // that loses focus), and it asks for the cross-hair cursor of its class.
         SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
-            videoState = VideoState::up;
-            applyCursorVisibility();
-        } else {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             videoState = VideoState::failed;
             std::snprintf(videoFailure, sizeof videoFailure, "%s", SDL_GetError());
+        } else if (isHeadlessDriver(SDL_GetCurrentVideoDriver())) {
+            // SDL falls back to drawing into memory when no display answers;
+            // nobody would see the game, so that counts as no display.
+            const char* display = std::getenv("DISPLAY");
+            std::snprintf(videoFailure, sizeof videoFailure,
+                          "no X11 or Wayland display answered (DISPLAY=%s), only SDL's '%s' video driver",
+                          display != nullptr ? display : "unset", SDL_GetCurrentVideoDriver());
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            videoState = VideoState::failed;
+        } else {
+            videoState = VideoState::up;
+            applyCursorVisibility();
         }
     }
     return videoState == VideoState::up;

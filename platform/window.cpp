@@ -246,7 +246,7 @@ WindowRecord* liveWindow(WindowHandle window) {
     }
     for (WindowRecord* live : liveWindows) {
         if (live == window) {
-            return live->destroying ? nullptr : live;
+            return live;
         }
     }
     return nullptr;
@@ -258,7 +258,7 @@ WindowRecord* liveWindowOfDC(DeviceContext dc) {
     }
     for (WindowRecord* live : liveWindows) {
         if (live != nullptr && &live->dc == dc) {
-            return live->destroying ? nullptr : live;
+            return live;
         }
     }
     return nullptr;
@@ -382,7 +382,7 @@ WindowHandle createWindow(std::uint32_t exStyle, const char* className, const ch
 
 bool destroyWindow(WindowHandle handle) {
     WindowRecord* window = detail::liveWindow(handle);
-    if (window == nullptr) {
+    if (window == nullptr || window->destroying) {
         return false;
     }
     // Marked first, so that a handler of WM_DESTROY cannot destroy it twice.

@@ -24,11 +24,17 @@ struct Seen {
 };
 std::vector<Seen> seen;
 void* createParamSeen = nullptr;
+void* userDataAtDestroy = nullptr;
 
 LRESULT recordingProc(WindowHandle window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
     seen.push_back({window, message, wParam, lParam});
     if (message == WM_NCCREATE) {
         createParamSeen = reinterpret_cast<CreateStruct*>(lParam)->createParams;
+        setWindowUserData(window, createParamSeen);
+    }
+    if (message == WM_DESTROY) {
+        userDataAtDestroy = getWindowUserData(window);
+        EXPECT_FALSE(destroyWindow(window)) << "already being destroyed";
     }
     return defWindowProc(window, message, wParam, lParam);
 }
@@ -271,6 +277,7 @@ TEST_F(WindowTest, DestroyingAWindowDropsItsQueuedMessages) {
     seen.clear();
     ASSERT_TRUE(destroyWindow(window));
     EXPECT_EQ(messagesSeen(), (std::vector<std::uint32_t>{WM_DESTROY}));
+    EXPECT_EQ(userDataAtDestroy, &marker) << "the handler of WM_DESTROY still finds its object";
     Message message;
     EXPECT_FALSE(peekMessage(&message, true) && message.message == WM_KEYDOWN);
     EXPECT_FALSE(postMessage(window, WM_KEYDOWN, VK_SPACE, 0));
