@@ -1,0 +1,75 @@
+#pragma once
+
+// What the game tests share: a working folder with the three hit effects and a
+// music folder, the sound engine on its offline output, a pitch script that
+// stands in for the song's spectrum, and a fresh Core in a known state.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Core.h"
+#include "platform/types.h"
+
+namespace gametest {
+
+// Songs written into resources/Music of the world; the first three hold a few
+// seconds of tones, "long.ogg" a minute.
+extern const std::vector<std::string> kSongs;
+
+// Once per process: makes the folder, changes into it and starts the audio.
+void enterWorld();
+const std::string& worldDir();
+
+// From now on every spectrum read shows one peak at `bin` (pitch = bin * 2.9296875 Hz).
+void scriptPeakBin(int bin);
+// Back to the engine's own analysis of what plays.
+void stopScript();
+// How many spectrum reads the script has answered.
+int spectrumReads();
+
+// Starts `name` from resources/Music on the song channel (the course asks it for its spectrum).
+void startSong(const std::string& name);
+
+// A Core as the game has it during play at 60 frames per second: running,
+// active, windowed, in the Welcome menu, with the three songs; the course pool
+// is emptied and the ship reset to lane 2 with speed 4.
+struct CoreDeleter {
+    void operator()(Core* core) const;
+};
+using CorePtr = std::unique_ptr<Core, CoreDeleter>;
+CorePtr makeCore();
+
+// Puts the given kind (1 bonus, 2 skull, 3..10 block) and colour into `slot` in
+// `lane` at distance `x`, through carClass::spawn with a seed that draws them.
+void placeObject(int slot, int lane, int kind, int color, float x);
+
+// The sound the most recent hit effect plays (null before any effect).
+const void* lastEffectSound();
+
+// Key and activation messages reach Core::handleMessage through the window
+// procedure and the platform's message queue when a display is there (a hidden
+// window of our own), directly otherwise.
+class MessagePump {
+public:
+    explicit MessagePump(Core& core);
+    ~MessagePump();
+    MessagePump(const MessagePump&) = delete;
+    MessagePump& operator=(const MessagePump&) = delete;
+
+    void keyDown(unsigned vk);
+    void keyUp(unsigned vk);
+    void sysKeyUp(unsigned vk);
+    void activate(bool active);
+    // Delivers every queued message; returns whether a quit message was seen.
+    bool pump();
+    bool throughQueue() const { return window != nullptr; }
+
+private:
+    void send(std::uint32_t message, plat::WPARAM wParam);
+
+    Core& core;
+    plat::WindowHandle window = nullptr;
+};
+
+}  // namespace gametest
