@@ -1,0 +1,145 @@
+// The flat layer over the picture: the veil and texts of the menus and the
+// pause screen, developer readouts, the score bar and the chain swatch.
+// Positions come from the desktop's size, y grows upwards from the bottom.
+
+#include <GL/gl.h>
+
+#include "app/Core.h"
+#include "audio/Audio.h"
+#include "game/Player.h"
+#include "game/carClass.h"
+#include "image/Texture.h"
+#include "platform/system.h"
+#include "render/FontHandler.h"
+#include "render/sprite.h"
+
+namespace {
+
+constexpr int kBarTexture = 10;
+
+// Screen positions may be negative on narrow displays; the print call takes
+// them as unsigned and clips what falls outside the window.
+unsigned pos(int value) { return static_cast<unsigned>(value); }
+
+
+}  // namespace
+
+void Core::drawHud() {
+    glDisable(GL_LIGHTING);
+    const int W = plat::getSystemMetrics(plat::SM_CXSCREEN);
+    const int H = plat::getSystemMetrics(plat::SM_CYSCREEN);
+    const int halfW = W / 2;
+    const int halfH = H / 2;
+
+    if (devMode) {
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    }
+
+    // The song has run out and the course is empty: on to the Score menu.
+    if (!inMenu && audio.songFinished() && cars.allInactive()) {
+        firstMenu = false;
+        inMenu = true;
+    }
+
+    if (paused || inMenu) {
+        if (menuFade < 0.6f) {
+            menuFade += 0.1f;
+        } else {
+            menuFade = 0.7f;
+        }
+    } else {
+        menuFade = 0.0f;
+    }
+
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glColor4f(0.0f, 0.0f, 0.4f, menuFade);
+    glBegin(GL_QUADS);
+    glVertex2f(-10.0f * H, 100.0f);
+    glVertex2f(H + banner.width, 100.0f);
+    glVertex2f(H + banner.width, 10.0f * W + 100.0f);
+    glVertex2f(-10.0f * H, 10.0f * W + 100.0f);
+    glEnd();
+    glDisable(GL_BLEND);
+
+    if (paused) {
+        fontHandler.print(12, pos(halfH + 50), pos(halfW - 430), 0, 255, 0, 0.6f, "- Paused -");
+        fontHandler.print(13, pos(halfH + 1), pos(halfW - 500), 0, 230, 0, 0.25f,
+                          "(Press P To Continue, Space To Restart, Enter To Stop Song)");
+    }
+
+    if (inMenu) {
+        if (!firstMenu) {
+            fontHandler.print(5, pos(halfH + 100), pos(halfW - 350), 0, 255, 0, 0.8f, "Your Score: %i!",
+                              player.getPoints());
+        } else {
+            fontHandler.print(11, pos(halfH + 250), pos(halfW - 450), 0, 255, 0, 0.4f, "Welcome To Redavave!");
+        }
+        if (padConnected) {
+            fontHandler.print(6, pos(halfH + 50), pos(halfW - 300), 255, 255, 255, 0.3f,
+                              "Press START To Restart The Game OR Press BACK To Exit");
+        } else {
+            if (!firstMenu) {
+                fontHandler.print(6, pos(halfH + 50), pos(halfW - 400), 255, 255, 255, 0.3f,
+                                  "Press SPACE To Replay, Press Enter To Play Selected.");
+            } else {
+                fontHandler.print(6, pos(halfH + 50), pos(halfW - 400), 255, 255, 255, 0.3f,
+                                  "Use The Arrow Keys To Change Selected And Press Enter To Play.");
+            }
+            if (selectedSong >= 0 && static_cast<size_t>(selectedSong) < musicList.size()) {
+                fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f, "Selected: %s",
+                                  musicList[static_cast<size_t>(selectedSong)].c_str());
+            } else {
+                fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f,
+                                  "Selected: (no songs in resources/Music)");
+            }
+        }
+    }
+
+    if (devMode) {
+        const Vector3 v3Position = player.getPosition();
+        fontHandler.print(3, pos(H - 40), 2, 0, 255, 0, 0.3f, "Song Pitch : %7.1f",
+                          static_cast<double>(audio.getPeakFrequency()));
+        fontHandler.print(7, pos(H - 60), 5, 0, 255, 0, 0.3f, "Player Pos: %f", static_cast<double>(v3Position.y));
+        fontHandler.print(8, pos(H - 75), 15, 0, 255, 0, 0.3f, "Music Pos: %i:%i:%i", audio.getMinutes(),
+                          audio.getSeconds(), audio.getHundredths());
+        fontHandler.print(9, pos(H - 96), 20, 0, 255, 0, 0.3f, "FPS: %f", static_cast<double>(fps));
+    }
+
+    // Score bar: the background texture repeated twice along the bottom strip.
+    glLoadIdentity();
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBindTexture(GL_TEXTURE_2D, textures[kBarTexture].texID);
+    glColor4f(1.0f, 1.0f, 1.0f, 0.8f);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(0.0f, banner.top);
+    glTexCoord2f(2.0f, 0.0f);
+    glVertex2f(banner.width, banner.top);
+    glTexCoord2f(2.0f, 1.0f);
+    glVertex2f(banner.width, banner.top + banner.height);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(0.0f, banner.top + banner.height);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+
+    fontHandler.print(1, 60, 30, 256, 256, 256, 0.4f, "Player One Points:%i + %i", player.getPoints(), comboBonus);
+    fontHandler.print(2, 30, 30, 256, 256, 256, 0.3f, "Redavave 1.3 - Game By Rodadi Vuzivi");
+
+    setBlockColor(chainColor);
+    glBegin(GL_QUADS);
+    glVertex2f(static_cast<float>(halfW - 680), 100.0f);
+    glVertex2f(static_cast<float>(halfW - 570), 100.0f);
+    glVertex2f(static_cast<float>(halfW - 570), 200.0f);
+    glVertex2f(static_cast<float>(halfW - 680), 200.0f);
+    glEnd();
+
+    fontHandler.print(13, 60, pos(halfW + 140), 256, 256, 256, 0.3f, "Bonus Color");
+
+    if (devMode) {
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    }
+    glDisable(GL_TEXTURE_2D);
+}
