@@ -1,0 +1,214 @@
+// Core without a window: defaults, command line, clocks, frame rate, the frame
+// step's guards and the failures of window creation.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/Core.h"
+#include "diag/ErrorHandler.h"
+#include "platform/gamepad.h"
+#include "platform/message_box.h"
+#include "platform/system.h"
+#include "platform/timer.h"
+#include "platform/window.h"
+#include "tests/diag/working_folder.h"
+
+using ::testing::ElementsAre;
+
+namespace {
+
+struct Box {
+    std::string title;
+    std::string text;
+};
+std::vector<Box> boxes;
+
+int recordBox(const char* text, const char* title, std::uint32_t) {
+    boxes.push_back({title, text});
+    return plat::IDOK;
+}
+
+class CoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        boxes.clear();
+        plat::setMessageBoxBackend(recordBox);
+        plat::overrideScreenSize(1920, 1080);
+        // A pad that answers keeps the mouse (and the real cursor) out of the frame step.
+        plat::overrideGamepad(true, &idlePad);
+    }
+    void TearDown() override {
+        plat::overrideGamepad(false, nullptr);
+        plat::overrideScreenSize(0, 0);
+        plat::setMessageBoxBackend(nullptr);
+        plat::disablePerformanceCounter(false);
+    }
+
+    WorkingFolder folder;
+    plat::GamepadState idlePad;
+};
+
+TEST_F(CoreTest, FreshCoreHasTheDefaultsOfItsTable) {
+    Core core;
+    EXPECT_EQ(core.screenWidth, 1920);
+    EXPECT_EQ(core.screenHeight, 1080);
+    EXPECT_EQ(core.banner.width, 1920.0f);
+    EXPECT_EQ(core.banner.height, 100.0f);
+    EXPECT_EQ(core.banner.top, 0.0f);
+    EXPECT_EQ(core.fps, 60.0f);
+    EXPECT_EQ(core.frameTime, 0.0);
+    EXPECT_EQ(core.appState, APP_STATE_NONE);
+    EXPECT_TRUE(core.inMenu);
+    EXPECT_TRUE(core.firstMenu);
+    EXPECT_FALSE(core.paused);
+    EXPECT_TRUE(core.fullscreen);
+    EXPECT_FALSE(core.devMode);
+    EXPECT_FALSE(core.active);
+    EXPECT_EQ(core.chainColor, 1);
+    EXPECT_EQ(core.venusAngle, 200.0f);
+    EXPECT_EQ(core.mercuryAngle, 340.0f);
+    EXPECT_EQ(core.sunAngle, 350.0f);
+    EXPECT_EQ(core.spawnCooldown[2], 10.0f);
+    EXPECT_EQ(core.msg.message, 0u);
+    EXPECT_EQ(core.hWnd, nullptr);
+    EXPECT_TRUE(core.musicList.empty());
+    for (int k = 0; k < 256; ++k) {
+        ASSERT_FALSE(core.keys[k] || core.keyLatch[k]) << k;
+    }
+    EXPECT_EQ(core.timerFn, &Core::readPerformanceTimer);
+    std::int64_t frequency = 0;
+    plat::queryPerformanceFrequency(&frequency);
+    EXPECT_DOUBLE_EQ(core.timerScale, 1.0 / static_cast<double>(frequency));
+}
+
+TEST_F(CoreTest, WithoutPerformanceCounterTheMillisecondTimerIsChosen) {
+    plat::disablePerformanceCounter(true);
+    Core core;
+    EXPECT_EQ(core.timerFn, &Core::readMillisecondTimer);
+    EXPECT_EQ(core.timerScale, 0.001);
+    core.timerLast -= 40;  // 40 ms ago
+    const double elapsed = (core.*core.timerFn)();
+    EXPECT_GE(elapsed, 0.040);
+    EXPECT_LT(elapsed, 0.5);
+    EXPECT_DOUBLE_EQ(elapsed * 1000.0, static_cast<double>(static_cast<long long>(elapsed * 1000.0 + 0.5)))
+        << "whole milliseconds";
+}
+
+TEST_F(CoreTest, CommandLineOptionsAreSubstringsAndLogInOrder) {
+    struct Case {
+        const char* line;
+        bool devMode;
+        bool fullscreen;
+        std::vector<std::string> log;
+    };
+    const std::vector<Case> cases = {
+        {"-devmode -window", true, false, {"#In Developer Mode", "#Window Mode!"}},
+        {"-window -devmode", true, false, {"#In Developer Mode", "#Window Mode!"}},
+        {"-windowed", false, false, {"#Window Mode!"}},
+        {"x-devmodey", true, true, {"#In Developer Mode"}},
+        {"-Window -DEVMODE", false, true, {}},
+        {"", false, true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::filesystem::remove(folder.path() / "log.txt");
+        Core core;
+        core.parseCommandLine(c.line);
+        EXPECT_EQ(core.devMode, c.devMode);
+        EXPECT_EQ(core.fullscreen, c.fullscreen);
+        EXPECT_EQ(folder.lines(), c.log);
+    }
+}
+
+TEST_F(CoreTest, FrameRateIsFirst58Point06ThenSixtyAtSteadySixtyFrames) {
+    Core core;
+    core.frameTime = 1.0 / 60.0;
+    for (int i = 0; i < 30; ++i) {
+        core.countFrame();
+    }
+    EXPECT_EQ(core.fps, 60.0f) << "no half second measured yet";
+    core.countFrame();  // the 31st frame passes the half second
+    EXPECT_NEAR(core.fps, 30.0 / (31.0 / 60.0), 1e-4);
+    EXPECT_NEAR(core.fps, 58.06, 0.005);
+    for (int i = 0; i < 31; ++i) {
+        core.countFrame();
+    }
+    EXPECT_NEAR(core.fps, 60.0, 1e-4);
+}
+
+TEST_F(CoreTest, FrameTimeIsClampedToAQuarterSecondAndNotReadWhileNotRunning) {
+    Core core;
+    std::int64_t frequency = 0;
+    plat::queryPerformanceFrequency(&frequency);
+
+    for (int state : {APP_STATE_NONE, APP_STATE_SUSPENDED}) {
+        core.appState = state;
+        const std::int64_t before = core.timerLast;
+        core.frame();
+        EXPECT_EQ(core.timerLast, before) << "state " << state << " must not read the clock";
+        EXPECT_EQ(core.frameTime, 0.0);
+    }
+
+    core.appState = APP_STATE_RUNNING;
+    core.timerLast -= 3 * frequency;  // the last read was three seconds ago
+    core.frame();
+    EXPECT_EQ(core.frameTime, 0.25);
+    // No context: the swap fails and the frame is not counted.
+    EXPECT_EQ(core.fpsFrames, 0.0);
+
+    core.frame();
+    EXPECT_GT(core.frameTime, 0.0);
+    EXPECT_LT(core.frameTime, 0.25);
+}
+
+TEST_F(CoreTest, NoFrameWorkAfterShutdown) {
+    Core core;
+    core.appState = APP_STATE_RUNNING;
+    core.musicList = {"a.mp3"};
+    core.shutdown();
+    EXPECT_TRUE(core.shutDownDone);
+    EXPECT_TRUE(core.musicList.empty());
+    const std::int64_t before = core.timerLast;
+    core.keys[0x1B] = true;  // Escape would post the quit message if the keys were read
+    core.frame();
+    EXPECT_EQ(core.timerLast, before);
+    core.musicList = {"b.mp3"};
+    core.shutdown();
+    EXPECT_EQ(core.musicList.size(), 1u) << "the second shutdown does nothing";
+}
+
+TEST_F(CoreTest, InvalidWindowSizeFailsWithTheWindowBoxAndADoubleLogLine) {
+    Core core;
+    core.parseCommandLine("-window");
+    core.screenWidth = 0;
+    EXPECT_FALSE(core.createWindow(plat::moduleHandle()));
+    const auto lines = folder.lines();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "#Window Mode!");
+    EXPECT_EQ(lines[1], "No Error");
+    EXPECT_EQ(lines[2].rfind("#Game Started: ", 0), 0u);
+    EXPECT_EQ(lines[3], "Window Parameters Are Invalid!");
+    EXPECT_EQ(lines[4], "Window Parameters Are Invalid!");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Window Error");
+    EXPECT_NE(boxes[0].text.find("Window Parameters Are Invalid!"), std::string::npos);
+    EXPECT_EQ(errorHandler.kind, ERROR_KIND_WINDOW);
+}
+
+TEST_F(CoreTest, UnregisteredClassFailsWithCouldNotCreateWindow) {
+    Core core;
+    core.parseCommandLine("-window");
+    EXPECT_FALSE(core.createWindow(plat::moduleHandle()));
+    const auto lines = folder.lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_THAT(std::vector<std::string>(lines.end() - 2, lines.end()),
+                ElementsAre("Could Not Create Window!", "Could Not Create Window!"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Window Error");
+    EXPECT_EQ(core.hWnd, nullptr);
+}
+
+}  // namespace
