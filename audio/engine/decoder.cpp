@@ -8,6 +8,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/intreadwrite.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
@@ -205,12 +206,23 @@ int Decoder::read(float* out, int maxFrames) {
 Result Decoder::measure(std::int64_t* frames) {
     AVStream* stream = format->streams[streamIndex];
     std::int64_t durationSum = 0;
+    std::int64_t trimmed = 0;  // samples the decoder will drop: encoder delay and padding
+    bool sawTrim = false;
+    const bool trimsLastPacket = std::strcmp(format->iformat->name, "ogg") == 0;
     bool decodedOne = false;
     int tries = 0;
     while (av_read_frame(format, packet) >= 0) {
         if (packet->stream_index == streamIndex) {
-            if (packet->duration > 0) {
+            // Packets before time 0 are decoder warm-up (Ogg) and give no sound.
+            if (packet->duration > 0 && (packet->pts == AV_NOPTS_VALUE || packet->pts >= 0)) {
                 durationSum += packet->duration;
+            }
+            size_t size = 0;
+            const uint8_t* skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+            if (skip != nullptr && size >= 8) {
+                // Ogg already gives its last packet the trimmed duration.
+                trimmed += AV_RL32(skip) + (trimsLastPacket ? 0 : AV_RL32(skip + 4));
+                sawTrim = true;
             }
             // Prove that the packets really are audio this codec takes.
             if (!decodedOne && tries < 64) {
@@ -230,9 +242,11 @@ Result Decoder::measure(std::int64_t* frames) {
     if (durationSum > 0) {
         estimate = av_rescale_q(durationSum, stream->time_base, AVRational{1, kMixRate});
         // Encoder delay and padding are cut by the decoder, not the demuxer.
-        int rate = stream->codecpar->sample_rate > 0 ? stream->codecpar->sample_rate : kMixRate;
-        std::int64_t padding = stream->codecpar->initial_padding + stream->codecpar->trailing_padding;
-        estimate -= av_rescale(padding, kMixRate, rate);
+        const int rate = stream->codecpar->sample_rate > 0 ? stream->codecpar->sample_rate : kMixRate;
+        if (!sawTrim) {
+            trimmed = stream->codecpar->initial_padding + stream->codecpar->trailing_padding;
+        }
+        estimate -= av_rescale(trimmed, kMixRate, rate);
     } else if (format->duration > 0) {
         estimate = av_rescale(format->duration, kMixRate, AV_TIME_BASE);
     }
