@@ -1,0 +1,375 @@
+#include <cstdlib>
+#include <ostream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "audio/Audio.h"
+#include "game/Player.h"
+#include "game/carClass.h"
+#include "platform/keys.h"
+#include "platform/system.h"
+#include "tests/game/game_world.h"
+
+namespace {
+
+using namespace plat;
+
+enum class State { Welcome, Score, Playing, Paused };
+
+const char* nameOf(State state) {
+    switch (state) {
+    case State::Welcome: return "Welcome";
+    case State::Score: return "Score";
+    case State::Playing: return "Playing";
+    case State::Paused: return "Paused";
+    }
+    return "?";
+}
+
+void PrintTo(State state, std::ostream* out) { *out << nameOf(state); }
+
+class KeysTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        core = gametest::makeCore();
+        input.reset(new gametest::MessagePump(*core));
+        const char* display = std::getenv("DISPLAY");
+        if (display != nullptr && display[0] != '\0') {
+            ASSERT_TRUE(input->throughQueue()) << "with a display, keys go through the window's message queue";
+        }
+    }
+    void TearDown() override {
+        input.reset();
+        core.reset();
+    }
+
+    // Puts the game into a state the way play leaves it; a song is on the
+    // channel whenever one is being played.
+    void enter(State state) {
+        core->inMenu = state == State::Welcome || state == State::Score;
+        core->firstMenu = state == State::Welcome;
+        core->paused = state == State::Paused;
+        if (!core->inMenu) {
+            gametest::startSong(gametest::kSongs[0]);
+            audio.setPaused(core->paused);
+        }
+    }
+
+    State state() const {
+        if (core->inMenu) {
+            return core->paused ? State::Paused : core->firstMenu ? State::Welcome : State::Score;
+        }
+        return core->paused ? State::Paused : State::Playing;
+    }
+
+    // One frame of the game's keyboard step after the queued messages arrived.
+    bool frame() {
+        const bool quit = input->pump();
+        core->processKeys();
+        return quit;
+    }
+    void press(unsigned vk) {
+        input->keyDown(vk);
+        frame();
+    }
+    void release(unsigned vk) {
+        input->keyUp(vk);
+        frame();
+    }
+    void tap(unsigned vk) {
+        press(vk);
+        release(vk);
+    }
+
+    bool songChannelPaused() {
+        bool pausedNow = false;
+        EXPECT_NE(audio.songChannel, nullptr);
+        if (audio.songChannel != nullptr) {
+            audio.songChannel->getPaused(&pausedNow);
+        }
+        return pausedNow;
+    }
+
+    gametest::CorePtr core;
+    std::unique_ptr<gametest::MessagePump> input;
+};
+
+// Every row starts from a course with a live object, points, a chain bonus and
+// a red chain, then taps one key.
+TEST_F(KeysTest, StateTransitions) {
+    struct Case {
+        State from;
+        unsigned key;
+        State to;
+        bool resetsScoreAndCourse;
+        bool resetsPointsOnly;  // a new song from the menu
+    };
+    const Case cases[] = {
+        {State::Welcome, VK_SPACE, State::Welcome, false, false},
+        {State::Welcome, VK_P, State::Welcome, false, false},
+        {State::Welcome, VK_RETURN, State::Playing, false, true},
+        {State::Score, VK_RETURN, State::Playing, false, true},
+        {State::Score, VK_SPACE, State::Playing, true, false},
+        {State::Score, VK_P, State::Score, false, false},
+        {State::Playing, VK_P, State::Paused, false, false},
+        {State::Playing, VK_RETURN, State::Playing, false, false},
+        {State::Playing, VK_SPACE, State::Playing, false, false},
+        {State::Paused, VK_P, State::Playing, false, false},
+        {State::Paused, VK_SPACE, State::Playing, true, false},
+    };
+    for (const Case& c : cases) {
+        core = gametest::makeCore();
+        input.reset(new gametest::MessagePump(*core));
+        enter(c.from);
+        player.addPoints(50);
+        core->comboBonus = 20;
+        core->chainColor = COLOR_RED;
+        cars.spawn(3, 2);
+        tap(c.key);
+        const std::string what = std::string(nameOf(c.from)) + " + key " + std::to_string(c.key);
+        EXPECT_EQ(state(), c.to) << what << " gave " << nameOf(state());
+        EXPECT_EQ(player.getPoints(), c.resetsScoreAndCourse || c.resetsPointsOnly ? 0 : 50) << what;
+        EXPECT_EQ(core->comboBonus, c.resetsScoreAndCourse ? 0 : 20) << what;
+        EXPECT_EQ(cars.allInactive(), c.resetsScoreAndCourse) << what;
+        EXPECT_EQ(core->chainColor, COLOR_RED) << what;
+        if (c.to == State::Paused || (c.from == State::Paused && c.key == VK_P)) {
+            EXPECT_EQ(songChannelPaused(), c.to == State::Paused) << what;
+        }
+    }
+}
+
+TEST_F(KeysTest, EnterPlaysTheSelectedSong) {
+    enter(State::Welcome);
+    core->selectedSong = 1;
+    tap(VK_RETURN);
+    EXPECT_EQ(audio.songPath, "resources/Music/" + gametest::kSongs[1]);
+    EXPECT_FALSE(core->inMenu);
+}
+
+// Enter from Paused goes back to the menu that firstMenu names, stopping the
+// song and clearing the course.
+TEST_F(KeysTest, EnterFromPausedReturnsToTheRightMenu) {
+    for (const bool songEndedBefore : {false, true}) {
+        core = gametest::makeCore();
+        input.reset(new gametest::MessagePump(*core));
+        enter(State::Paused);
+        core->firstMenu = !songEndedBefore;
+        player.addPoints(40);
+        core->comboBonus = 10;
+        cars.spawn(0, 1);
+        tap(VK_RETURN);
+        EXPECT_EQ(state(), songEndedBefore ? State::Score : State::Welcome);
+        EXPECT_FALSE(core->paused);
+        EXPECT_EQ(player.getPoints(), 0);
+        EXPECT_EQ(core->comboBonus, 0);
+        EXPECT_TRUE(cars.allInactive());
+        bool playing = true;
+        audio.songChannel->isPlaying(&playing);
+        EXPECT_FALSE(playing) << "the song is stopped";
+    }
+}
+
+TEST_F(KeysTest, MenuSelectionWraps) {
+    struct Case {
+        int songs;
+        int from;
+        unsigned key;
+        int to;
+    };
+    const Case cases[] = {
+        {3, 2, VK_RIGHT, 0}, {3, 0, VK_LEFT, 2}, {3, 0, VK_RIGHT, 1}, {3, 2, VK_LEFT, 1},
+        {1, 0, VK_LEFT, 0},  {1, 0, VK_RIGHT, 0},
+    };
+    for (const Case& c : cases) {
+        core->musicList.assign(gametest::kSongs.begin(), gametest::kSongs.begin() + c.songs);
+        core->maxSongIndex = c.songs - 1;
+        core->selectedSong = c.from;
+        tap(c.key);
+        EXPECT_EQ(core->selectedSong, c.to) << c.songs << " songs, from " << c.from << " key " << c.key;
+    }
+}
+
+TEST_F(KeysTest, HeldKeysActOncePerPress) {
+    input->keyDown(VK_RIGHT);
+    for (int i = 0; i < 5; ++i) {
+        frame();
+    }
+    EXPECT_EQ(core->selectedSong, 1);
+    release(VK_RIGHT);
+    tap(VK_RIGHT);
+    EXPECT_EQ(core->selectedSong, 2);
+
+    enter(State::Playing);
+    input->keyDown(VK_P);
+    for (int i = 0; i < 5; ++i) {
+        frame();
+    }
+    EXPECT_TRUE(core->paused);
+    EXPECT_TRUE(songChannelPaused());
+    release(VK_P);
+    tap(VK_P);
+    EXPECT_FALSE(core->paused);
+    EXPECT_FALSE(songChannelPaused());
+}
+
+TEST_F(KeysTest, PInTheMenuKeepsNoLatch) {
+    press(VK_P);
+    EXPECT_FALSE(core->keyLatch[VK_P]);
+    enter(State::Playing);  // P still held: a song started meanwhile pauses at once
+    frame();
+    EXPECT_TRUE(core->paused);
+}
+
+// Released with Alt held, a key keeps its latch: its command waits for a plain release.
+TEST_F(KeysTest, SystemKeyUpKeepsTheLatch) {
+    enter(State::Playing);
+    press(VK_P);
+    EXPECT_TRUE(core->paused);
+    input->sysKeyUp(VK_P);
+    frame();
+    EXPECT_FALSE(core->keys[VK_P]);
+    press(VK_P);
+    EXPECT_TRUE(core->paused) << "latched: the second press did not act";
+    release(VK_P);
+    press(VK_P);
+    EXPECT_FALSE(core->paused);
+}
+
+TEST_F(KeysTest, HeldSpaceRestartsOnce) {
+    enter(State::Paused);
+    press(VK_SPACE);
+    EXPECT_EQ(state(), State::Playing);
+    player.addPoints(7);
+    frame();
+    frame();
+    EXPECT_EQ(player.getPoints(), 7) << "no second restart while Playing";
+    press(VK_P);
+    EXPECT_EQ(state(), State::Paused);
+    frame();
+    EXPECT_EQ(state(), State::Paused) << "the held Space acted already";
+    EXPECT_EQ(player.getPoints(), 7);
+}
+
+TEST_F(KeysTest, EnterWhilePlayingMustBeReleasedFirst) {
+    enter(State::Playing);
+    press(VK_RETURN);
+    EXPECT_EQ(state(), State::Playing);
+    tap(VK_P);
+    frame();
+    EXPECT_EQ(state(), State::Paused) << "the Enter held since Playing does not stop the song";
+    release(VK_RETURN);
+    tap(VK_RETURN);
+    EXPECT_EQ(state(), State::Score);
+}
+
+TEST_F(KeysTest, DeactivatingTheWindowPausesPlay) {
+    enter(State::Playing);
+    core->appState = APP_STATE_RUNNING;
+    input->activate(false);
+    frame();
+    EXPECT_EQ(state(), State::Paused);
+    EXPECT_FALSE(core->active);
+    EXPECT_EQ(core->appState, APP_STATE_SUSPENDED);
+    EXPECT_TRUE(songChannelPaused());
+    input->activate(true);
+    frame();
+    EXPECT_EQ(core->appState, APP_STATE_RUNNING);
+    EXPECT_EQ(state(), State::Paused) << "activation does not resume the song";
+    tap(VK_P);
+    EXPECT_EQ(state(), State::Playing);
+}
+
+TEST_F(KeysTest, DeactivatingTheWindowInTheMenuChangesNoGameState) {
+    enter(State::Score);
+    input->activate(false);
+    frame();
+    EXPECT_EQ(state(), State::Score);
+    EXPECT_EQ(core->appState, APP_STATE_SUSPENDED);
+}
+
+TEST_F(KeysTest, SteeringByKeyboard) {
+    struct Case {
+        const char* what;
+        unsigned keyA;
+        unsigned keyB;  // 0: none
+        State state;
+        float moved;
+    };
+    // 0.05 s frames: half a steering unit, two lateral units at speed 4.
+    const Case cases[] = {
+        {"left arrow", VK_LEFT, 0, State::Playing, -2.0f},
+        {"A", VK_A, 0, State::Playing, -2.0f},
+        {"left arrow and A steer once", VK_LEFT, VK_A, State::Playing, -2.0f},
+        {"right arrow", VK_RIGHT, 0, State::Playing, 2.0f},
+        {"D", VK_D, 0, State::Playing, 2.0f},
+        {"right arrow and D steer once", VK_RIGHT, VK_D, State::Playing, 2.0f},
+        {"left and right cancel", VK_LEFT, VK_RIGHT, State::Playing, 0.0f},
+        {"paused", VK_A, 0, State::Paused, 0.0f},
+        {"menu", VK_D, 0, State::Score, 0.0f},
+    };
+    for (const Case& c : cases) {
+        core = gametest::makeCore();
+        input.reset(new gametest::MessagePump(*core));
+        enter(c.state);
+        core->frameTime = 0.05;
+        input->keyDown(c.keyA);
+        if (c.keyB != 0) {
+            input->keyDown(c.keyB);
+        }
+        frame();
+        EXPECT_NEAR(player.getPosition().y, 0.8f + c.moved, 1e-5f) << c.what;
+    }
+
+    core = gametest::makeCore();
+    input.reset(new gametest::MessagePump(*core));
+    enter(State::Playing);
+    core->active = false;
+    input->keyDown(VK_LEFT);
+    frame();
+    EXPECT_FLOAT_EQ(player.getPosition().y, 0.8f) << "no steering while the window is inactive";
+}
+
+TEST_F(KeysTest, EscapeShowsTheCursorAndQuits) {
+    const int before = showCursor(false) + 1;  // the counter as it stands
+    showCursor(true);
+    input->keyDown(VK_ESCAPE);
+    frame();
+    EXPECT_TRUE(input->pump()) << "the quit message is posted";
+    EXPECT_EQ(showCursor(false), before) << "shown once: back to where it was after this hide";
+}
+
+TEST_F(KeysTest, VolumeFollowsHeldPageKeys) {
+    enter(State::Playing);
+    float start = 0.0f;
+    audio.songChannel->getVolume(&start);
+    ASSERT_GT(start, 0.1f);
+    input->keyDown(VK_NEXT);
+    for (int i = 0; i < 3; ++i) {
+        frame();
+    }
+    release(VK_NEXT);
+    float volume = 0.0f;
+    audio.songChannel->getVolume(&volume);
+    EXPECT_NEAR(volume, start - 0.03f, 1e-5f) << "0.01 per frame while held";
+    input->keyDown(VK_PRIOR);
+    frame();
+    frame();
+    audio.songChannel->getVolume(&volume);
+    EXPECT_NEAR(volume, start - 0.01f, 1e-5f);
+}
+
+// With no playable file in the music folder the menu stays where it is.
+TEST_F(KeysTest, EmptyMusicListIsNeverIndexed) {
+    core->musicList.clear();
+    core->maxSongIndex = 0;
+    const std::string songBefore = audio.songPath;
+    for (unsigned key : {VK_LEFT, VK_RIGHT, VK_RETURN, VK_SPACE}) {
+        tap(key);
+        EXPECT_EQ(core->selectedSong, 0);
+        EXPECT_EQ(state(), State::Welcome);
+    }
+    EXPECT_EQ(audio.songPath, songBefore);
+}
+
+}  // namespace
