@@ -1,0 +1,266 @@
+#include "tests/e2e/game_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace e2e {
+namespace {
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+void sleepSeconds(double seconds) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+// PPM (P6, 8 bits) as ImageMagick writes it.
+Image readPpm(const std::string& bytes) {
+    Image image;
+    std::istringstream in(bytes);
+    std::string magic;
+    int maxValue = 0;
+    in >> magic >> image.width >> image.height >> maxValue;
+    in.get();
+    if (magic != "P6" || maxValue != 255 || image.width <= 0 || image.height <= 0) {
+        return {};
+    }
+    image.rgb.resize(static_cast<std::size_t>(image.width) * image.height * 3);
+    in.read(reinterpret_cast<char*>(image.rgb.data()), static_cast<std::streamsize>(image.rgb.size()));
+    if (in.gcount() != static_cast<std::streamsize>(image.rgb.size())) {
+        return {};
+    }
+    return image;
+}
+
+}  // namespace
+
+std::string run(const std::string& command, int* status) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        if (status != nullptr) {
+            *status = -1;
+        }
+        return output;
+    }
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        output.append(buffer, n);
+    }
+    const int result = pclose(pipe);
+    if (status != nullptr) {
+        *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+    }
+    return output;
+}
+
+GameFolder::GameFolder() {
+    char pattern[] = "/tmp/redavave-e2e-XXXXXX";
+    path_ = mkdtemp(pattern);
+    std::filesystem::create_directories(lockFolder());
+    std::filesystem::permissions(lockFolder(), std::filesystem::perms::owner_all);
+    const std::filesystem::path resources = path_ / "resources";
+    std::filesystem::create_directories(resources / "Music");
+    // The generated tree, shared read-only: every folder but Music, which is the test's own.
+    const std::filesystem::path generated = std::filesystem::path(REDAVAVE_RUN_DIR) / "resources";
+    if (std::filesystem::is_directory(generated)) {
+        for (const auto& entry : std::filesystem::directory_iterator(generated)) {
+            if (entry.path().filename() != "Music") {
+                std::filesystem::create_symlink(entry.path(), resources / entry.path().filename());
+            }
+        }
+    }
+    // Without the generated tree the sound start-up still needs its effects.
+    if (!std::filesystem::exists(resources / "Sounds")) {
+        std::filesystem::create_directories(resources / "Sounds");
+        for (const char* name : {"blockHit", "bonusHit", "SkullHit"}) {
+            run("ffmpeg -loglevel error -y -f lavfi -i sine=frequency=880:duration=0.1 " +
+                quote((resources / "Sounds" / name).string() + ".mp3"));
+        }
+    }
+}
+
+GameFolder::~GameFolder() {
+    if (std::getenv("REDAVAVE_KEEP_E2E") == nullptr) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+}
+
+void GameFolder::addSong(const std::string& name, double seconds, int frequency) const {
+    run("ffmpeg -loglevel error -y -f lavfi -i sine=frequency=" + std::to_string(frequency) +
+        ":duration=" + std::to_string(seconds) + " " + quote((musicFolder() / name).string()));
+}
+
+std::vector<std::string> GameFolder::logLines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(logText());
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string GameFolder::logText() const { return readFile(path_ / "log.txt"); }
+
+GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay)
+    : folder_(folder) {
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        const std::string entry = *variable;
+        const std::string name = entry.substr(0, entry.find('='));
+        if (name == "XDG_RUNTIME_DIR" || name == "SDL_AUDIODRIVER" || name == "REDAVAVE_MESSAGE_BOXES" ||
+            (!withDisplay && (name == "DISPLAY" || name == "WAYLAND_DISPLAY"))) {
+            continue;
+        }
+        environment.push_back(entry);
+    }
+    environment.push_back("XDG_RUNTIME_DIR=" + folder.lockFolder().string());
+    environment.push_back("SDL_AUDIODRIVER=dummy");
+    environment.push_back("REDAVAVE_MESSAGE_BOXES=stderr");
+
+    std::vector<char*> envp;
+    for (std::string& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+
+    std::string program = REDAVAVE_GAME_BINARY;
+    std::vector<std::string> argvStrings = {program};
+    argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : argvStrings) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    // Numbered by start, so two copies in one folder keep their own output.
+    static int started = 0;
+    ++started;
+    const std::string out = (folder.path() / ("stdout-" + std::to_string(started) + ".txt")).string();
+    const std::string err = (folder.path() / ("stderr-" + std::to_string(started) + ".txt")).string();
+    outPath_ = out;
+    errPath_ = err;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // The game's working folder is the test folder.
+    posix_spawn_file_actions_addchdir_np(&actions, folder.path().c_str());
+    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
+        pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+GameProcess::~GameProcess() {
+    if (pid_ > 0 && running()) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool GameProcess::running() {
+    if (pid_ <= 0) {
+        return false;
+    }
+    int status = 0;
+    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        pid_ = -1;
+        return false;
+    }
+    return true;
+}
+
+int GameProcess::waitForExit(double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (running()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+            return -1;
+        }
+        sleepSeconds(0.05);
+    }
+    return exitCode_;
+}
+
+unsigned long GameProcess::waitForWindow(double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (window_ == 0 && running() && std::chrono::steady_clock::now() < deadline) {
+        const std::string found =
+            run("xdotool search --onlyvisible --pid " + std::to_string(pid_) + " --name 'Redavave 1.3' 2>/dev/null");
+        window_ = std::strtoul(found.c_str(), nullptr, 10);
+        if (window_ == 0) {
+            sleepSeconds(0.1);
+        }
+    }
+    return window_;
+}
+
+bool GameProcess::key(const std::vector<std::string>& keys) {
+    if (window_ == 0) {
+        return false;
+    }
+    int status = 0;
+    run("xdotool windowfocus --sync " + std::to_string(window_) + " 2>&1", &status);
+    for (const std::string& name : keys) {
+        int keyStatus = 0;
+        run("xdotool key --delay 30 " + quote(name) + " 2>&1", &keyStatus);
+        status |= keyStatus;
+    }
+    return status == 0;
+}
+
+Image GameProcess::screenshot(const std::filesystem::path& keepAs) {
+    if (window_ == 0) {
+        return {};
+    }
+    const std::filesystem::path file = folder_.path() / "screenshot.ppm";
+    int status = 0;
+    run("import -depth 8 -window " + std::to_string(window_) + " " + quote("ppm:" + file.string()) + " 2>&1", &status);
+    if (status != 0) {
+        return {};
+    }
+    if (!keepAs.empty()) {
+        std::filesystem::create_directories(keepAs.parent_path());
+        run("convert " + quote(file.string()) + " " + quote(keepAs.string()));
+    }
+    return readPpm(readFile(file));
+}
+
+std::string GameProcess::standardError() const { return readFile(errPath_); }
+std::string GameProcess::standardOutput() const { return readFile(outPath_); }
+
+}  // namespace e2e

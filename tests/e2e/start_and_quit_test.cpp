@@ -1,0 +1,102 @@
+// Starting and ending the real game: one copy at a time, Escape and Alt+F4,
+// the closing lines of the log, and a clear failure without a display.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/e2e/game_process.h"
+
+using ::testing::HasSubstr;
+
+namespace {
+
+class GameRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "needs an X display (DISPLAY is unset); the test command starts Xvfb";
+        }
+    }
+    e2e::GameFolder folder;
+};
+
+void expectClosingLines(const std::vector<std::string>& log) {
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "#Game Closing! - Game By Rodadi Vuzivi");
+    EXPECT_EQ(log.back(), "Unloaded Window OK!");
+}
+
+TEST_F(GameRunTest, SecondCopyIsRefusedAndEscapeEndsTheFirstCleanly) {
+    folder.addSong("Tone.ogg", 1.0);
+    e2e::GameProcess game(folder, {"-window", "-devmode"});
+    const unsigned long window = game.waitForWindow();
+    ASSERT_NE(window, 0u) << game.standardError();
+
+    const std::string logBefore = folder.logText();
+    e2e::GameProcess second(folder, {"-window"});
+    EXPECT_EQ(second.waitForExit(10.0), 1);
+    EXPECT_EQ(folder.logText(), logBefore) << "the refused copy must not write to the log";
+    EXPECT_TRUE(second.standardError().empty()) << second.standardError();
+
+    // Window mode on a desktop of the window's own size: it fills the screen.
+    const e2e::Image picture = game.screenshot();
+    const std::string geometry = e2e::run("xdotool getdisplaygeometry");
+    EXPECT_EQ(std::to_string(picture.width) + " " + std::to_string(picture.height) + "\n", geometry);
+
+    ASSERT_TRUE(game.key({"Escape"}));
+    EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
+
+    const auto log = folder.logLines();
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log[0], "#In Developer Mode");
+    EXPECT_EQ(log[1], "#Window Mode!");
+    EXPECT_EQ(log[2], "No Error");
+    EXPECT_THAT(log[3], HasSubstr("#Game Started: "));
+    EXPECT_THAT(folder.logText(), HasSubstr("#Initalized Audio"));
+    EXPECT_THAT(folder.logText(), ::testing::Not(HasSubstr("Could Not Find Any Music!")));
+    expectClosingLines(log);
+}
+
+TEST_F(GameRunTest, AltF4ClosesTheWindowAndEndsWithCodeZero) {
+    e2e::GameProcess game(folder, {"-window"});
+    ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
+    ASSERT_TRUE(game.key({"alt+F4"}));
+    EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
+    expectClosingLines(folder.logLines());
+}
+
+TEST_F(GameRunTest, FullScreenIsAFramelessWindowOverTheWholeDesktop) {
+    e2e::GameProcess game(folder, {});
+    const unsigned long window = game.waitForWindow();
+    ASSERT_NE(window, 0u) << game.standardError();
+    const std::string geometry = e2e::run("xdotool getwindowgeometry --shell " + std::to_string(window));
+    const std::string desktop = e2e::run("xdotool getdisplaygeometry");
+    const std::string width = desktop.substr(0, desktop.find(' '));
+    const std::string height = desktop.substr(desktop.find(' ') + 1, desktop.find('\n') - desktop.find(' ') - 1);
+    EXPECT_THAT(geometry, HasSubstr("X=0\n"));
+    EXPECT_THAT(geometry, HasSubstr("Y=0\n"));
+    EXPECT_THAT(geometry, HasSubstr("WIDTH=" + width + "\n"));
+    EXPECT_THAT(geometry, HasSubstr("HEIGHT=" + height + "\n"));
+    ASSERT_TRUE(game.key({"Escape"}));
+    EXPECT_EQ(game.waitForExit(20.0), 0);
+}
+
+// Runs anywhere: the display is taken away from the game.
+TEST(NoDisplayTest, GameReportsTheWindowFailureAndExitsWithCodeOne) {
+    e2e::GameFolder folder;
+    e2e::GameProcess game(folder, {"-window"}, false);
+    EXPECT_EQ(game.waitForExit(20.0), 1);
+    const std::string errors = game.standardError();
+    EXPECT_THAT(errors, HasSubstr("Window Error: There was a problem!"));
+    EXPECT_THAT(errors, HasSubstr("Window Parameters Are Invalid!"));
+    EXPECT_THAT(errors, HasSubstr("no display could be opened"));
+    const auto log = folder.logLines();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "Window Parameters Are Invalid!");
+    EXPECT_EQ(log.back(), "Window Parameters Are Invalid!");
+}
+
+}  // namespace
