@@ -1,0 +1,303 @@
+#include <cstdlib>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "game/Player.h"
+#include "game/carClass.h"
+#include "platform/gamepad.h"
+#include "platform/keys.h"
+#include "platform/system.h"
+#include "tests/game/game_world.h"
+
+namespace {
+
+using namespace plat;
+
+bool displayThere() {
+    const char* display = std::getenv("DISPLAY");
+    return display != nullptr && display[0] != '\0';
+}
+
+class PadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        core = gametest::makeCore();
+        core->inMenu = false;
+        core->firstMenu = false;
+        gametest::startSong(gametest::kSongs[0]);
+    }
+    void TearDown() override {
+        overrideGamepad(false, nullptr);
+        overrideScreenSize(0, 0);
+    }
+
+    void poll(std::uint16_t buttons, std::int16_t stick = 0) {
+        GamepadState state;
+        state.buttons = buttons;
+        state.thumbLX = stick;
+        overrideGamepad(true, &state);
+        core->pollGamepad();
+    }
+    void unplug() { overrideGamepad(true, nullptr); }
+
+    gametest::CorePtr core;
+};
+
+TEST_F(PadTest, PadPutsTheShipIntoThreeLanes) {
+    struct Case {
+        std::uint16_t buttons;
+        std::int16_t stick;
+        float lateral;
+    };
+    const Case cases[] = {
+        {0, 0, 0.0f},
+        {GAMEPAD_B, 0, 3.0f},
+        {GAMEPAD_X, 0, -3.0f},
+        {0, 20000, 0.0f},
+        {0, -20000, 0.0f},
+        {0, 20001, 3.0f},
+        {0, -20001, -3.0f},
+        {0, 32767, 3.0f},
+        {0, -32768, -3.0f},
+        {GAMEPAD_B | GAMEPAD_X, 0, 3.0f},
+        {GAMEPAD_X, 25000, 3.0f},
+        {GAMEPAD_B, -25000, 3.0f},
+        {GAMEPAD_A | GAMEPAD_Y, 0, 0.0f},
+    };
+    for (const Case& c : cases) {
+        player.setLateral(0.8f);
+        poll(c.buttons, c.stick);
+        EXPECT_TRUE(core->padConnected);
+        EXPECT_FLOAT_EQ(player.getPosition().y, c.lateral) << "buttons " << c.buttons << " stick " << c.stick;
+    }
+}
+
+// The pad is read after the keyboard: in the same frame it has the last word.
+TEST_F(PadTest, PadOverridesTheKeyboardInTheSameFrame) {
+    gametest::MessagePump input(*core);
+    core->frameTime = 0.05;
+    input.keyDown(VK_LEFT);
+    input.pump();
+    core->processKeys();
+    EXPECT_NEAR(player.getPosition().y, -1.2f, 1e-5f) << "the keyboard steered first";
+    poll(0);
+    EXPECT_FLOAT_EQ(player.getPosition().y, 0.0f);
+    core->processKeys();
+    poll(GAMEPAD_B);
+    EXPECT_FLOAT_EQ(player.getPosition().y, 3.0f);
+}
+
+TEST_F(PadTest, PadLeavesTheShipAloneInTheMenuAndWhilePaused) {
+    const struct {
+        bool inMenu;
+        bool paused;
+    } states[] = {{true, false}, {false, true}};
+    for (const auto& s : states) {
+        core->inMenu = s.inMenu;
+        core->paused = s.paused;
+        player.setLateral(0.8f);
+        poll(GAMEPAD_X, -30000);
+        EXPECT_FLOAT_EQ(player.getPosition().y, 0.8f);
+        EXPECT_TRUE(core->padConnected);
+        unplug();
+        core->pollGamepad();
+        EXPECT_FALSE(core->padConnected);
+    }
+}
+
+// START does what Space does: replay from the Score menu, restart while paused.
+TEST_F(PadTest, StartRestartsFromTheScoreMenuAndWhilePaused) {
+    struct Case {
+        const char* what;
+        bool inMenu;
+        bool firstMenu;
+        bool paused;
+        bool restarts;
+    };
+    const Case cases[] = {
+        {"Score menu", true, false, false, true},
+        {"Paused", false, false, true, true},
+        {"Paused before any song ended", false, true, true, true},
+        {"Welcome menu", true, true, false, false},
+        {"Playing", false, false, false, false},
+    };
+    for (const Case& c : cases) {
+        core = gametest::makeCore();
+        core->inMenu = c.inMenu;
+        core->firstMenu = c.firstMenu;
+        core->paused = c.paused;
+        player.addPoints(40);
+        cars.spawn(5, 1);
+        poll(0);
+        poll(GAMEPAD_START);
+        EXPECT_EQ(core->inMenu, c.restarts ? false : c.inMenu) << c.what;
+        EXPECT_EQ(core->paused, c.restarts ? false : c.paused) << c.what;
+        EXPECT_EQ(player.getPoints(), c.restarts ? 0 : 40) << c.what;
+        EXPECT_EQ(cars.allInactive(), c.restarts) << c.what;
+        EXPECT_FALSE(core->shutDownDone) << c.what;
+    }
+}
+
+TEST_F(PadTest, HeldStartActsOnce) {
+    core->inMenu = true;
+    poll(GAMEPAD_START);
+    EXPECT_FALSE(core->inMenu);
+    core->paused = true;
+    player.addPoints(9);
+    poll(GAMEPAD_START);
+    EXPECT_TRUE(core->paused) << "still the same press";
+    poll(0);
+    poll(GAMEPAD_START);
+    EXPECT_FALSE(core->paused);
+    EXPECT_EQ(player.getPoints(), 0);
+}
+
+TEST_F(PadTest, BackDoesNothingDuringPlay) {
+    for (const bool pausedNow : {false, true}) {
+        core->paused = pausedNow;
+        poll(0);
+        poll(GAMEPAD_BACK);
+        EXPECT_FALSE(core->shutDownDone);
+        EXPECT_FALSE(core->inMenu);
+    }
+}
+
+TEST_F(PadTest, StartIsTestedBeforeBack) {
+    core->inMenu = true;  // the Score menu: START leaves it, so BACK no longer applies
+    poll(GAMEPAD_START | GAMEPAD_BACK);
+    EXPECT_FALSE(core->inMenu);
+    EXPECT_FALSE(core->shutDownDone);
+}
+
+// The exit shuts the sound engine down, so it runs in a child process.
+TEST_F(PadTest, BackInTheMenuShutsTheGameDown) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        const char* what;
+        bool firstMenu;
+        std::uint16_t buttons;
+    };
+    const Case cases[] = {
+        {"Score menu", false, GAMEPAD_BACK},
+        {"Welcome menu", true, GAMEPAD_BACK},
+        {"Welcome menu, START ignored there", true, GAMEPAD_START | GAMEPAD_BACK},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EXIT(
+            {
+                core->inMenu = true;
+                core->firstMenu = c.firstMenu;
+                poll(0);
+                const bool before = core->shutDownDone;
+                poll(c.buttons);
+                std::exit(!before && core->shutDownDone && core->inMenu ? 0 : 3);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << c.what;
+    }
+    EXPECT_EXIT(
+        {
+            core->inMenu = true;
+            poll(GAMEPAD_BACK);
+            core->shutDownDone = false;  // pretend the first press did nothing
+            poll(GAMEPAD_BACK);
+            std::exit(core->shutDownDone ? 3 : 0);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << "a held BACK is one press";
+}
+
+// From the frame after the pad goes away the mouse steers, from where the pad left the ship.
+TEST_F(PadTest, UnpluggedPadHandsOverToTheMouse) {
+    poll(GAMEPAD_B);
+    EXPECT_FLOAT_EQ(player.getPosition().y, 3.0f);
+    unplug();
+    if (!displayThere()) {
+        core->pollGamepad();
+        EXPECT_FALSE(core->padConnected);
+        EXPECT_FLOAT_EQ(player.getPosition().y, 3.0f) << "no cursor without a display: the ship stays";
+        return;
+    }
+    overrideScreenSize(1000, 800);
+    core->fullscreen = true;
+    setCursorPos(525, 400);
+    core->pollGamepad();
+    EXPECT_FALSE(core->padConnected);
+    EXPECT_NEAR(player.getPosition().y, 4.0f, 1e-5f);
+    poll(0);
+    EXPECT_TRUE(core->padConnected) << "plugged in again";
+    EXPECT_FLOAT_EQ(player.getPosition().y, 0.0f);
+}
+
+class MouseTest : public PadTest {
+protected:
+    void SetUp() override {
+        if (!displayThere()) {
+            GTEST_SKIP() << "the mouse cursor needs a display (DISPLAY is unset)";
+        }
+        PadTest::SetUp();
+        overrideScreenSize(1000, 800);
+        unplug();
+    }
+    static Point cursor() {
+        Point point;
+        getCursorPos(&point);
+        return point;
+    }
+};
+
+TEST_F(MouseTest, FullScreenSteersByTheOffsetFromTheScreenCentre) {
+    core->fullscreen = true;
+    setCursorPos(550, 430);
+    core->pollGamepad();
+    EXPECT_NEAR(player.getPosition().y, 2.8f, 1e-5f) << "50 pixels right: 2 units";
+    EXPECT_EQ(cursor().x, 500);
+    EXPECT_EQ(cursor().y, 400);
+    setCursorPos(480, 300);
+    core->pollGamepad();
+    EXPECT_NEAR(player.getPosition().y, 2.0f, 1e-5f);
+}
+
+// In a window the offset is taken from the centre of the previous call; the
+// very first centre is half the client size.
+TEST_F(MouseTest, WindowedSteersFromThePreviousCentre) {
+    core->fullscreen = false;
+    core->screenWidth = 600;
+    core->screenHeight = 400;
+    setCursorPos(320, 250);
+    core->pollGamepad();
+    EXPECT_NEAR(player.getPosition().y, 1.6f, 1e-5f);
+    EXPECT_EQ(cursor().x, 500);
+    EXPECT_EQ(cursor().y, 400);
+    setCursorPos(490, 400);
+    core->pollGamepad();
+    EXPECT_NEAR(player.getPosition().y, 1.2f, 1e-5f);
+}
+
+TEST_F(MouseTest, MenuPinsTheCursorButLeavesTheShip) {
+    core->fullscreen = true;
+    core->inMenu = true;
+    setCursorPos(600, 500);
+    core->pollGamepad();
+    EXPECT_FLOAT_EQ(player.getPosition().y, 0.8f);
+    EXPECT_EQ(cursor().x, 500);
+
+    // An inactive window in the menu lets the cursor go.
+    core->active = false;
+    setCursorPos(600, 500);
+    core->pollGamepad();
+    EXPECT_EQ(cursor().x, 600);
+    EXPECT_FLOAT_EQ(player.getPosition().y, 0.8f);
+}
+
+TEST_F(MouseTest, PausedMouseDoesNotSteer) {
+    core->fullscreen = true;
+    core->paused = true;
+    setCursorPos(700, 400);
+    core->pollGamepad();
+    EXPECT_FLOAT_EQ(player.getPosition().y, 0.8f);
+    EXPECT_EQ(cursor().x, 500);
+}
+
+}  // namespace
