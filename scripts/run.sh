@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the game and its resources, and starts it.
+#
+#   ./scripts/run.sh [--music DIR] [game options such as -window -devmode]
+#
+# --music DIR (or REDAVAVE_MUSIC=DIR) links the songs found directly in DIR
+# (mp3, mp2, ogg, flac, wma) into the game's music folder before it starts.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+music="${REDAVAVE_MUSIC:-}"
+game_args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --music)
+      [ $# -ge 2 ] || { echo "run.sh: --music needs a folder" >&2; exit 2; }
+      music="$2"
+      shift 2
+      ;;
+    --music=*)
+      music="${1#--music=}"
+      shift
+      ;;
+    *)
+      game_args+=("$1")
+      shift
+      ;;
+  esac
+done
+
+bash scripts/install-deps.sh
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target redavave -j "$jobs"
+if ninja -C build -t targets all 2>/dev/null | grep -q '^resources:'; then
+  cmake --build build --target resources -j "$jobs"
+fi
+
+run_dir="$root/build/run"
+mkdir -p "$run_dir/resources/Music"
+if [ -n "$music" ]; then
+  if [ ! -d "$music" ]; then
+    echo "run.sh: music folder '$music' does not exist" >&2
+    exit 2
+  fi
+  linked=0
+  while IFS= read -r -d '' song; do
+    ln -sf "$(realpath "$song")" "$run_dir/resources/Music/$(basename "$song")"
+    linked=$((linked + 1))
+  done < <(find "$music" -maxdepth 1 -type f \( -iname '*.mp3' -o -iname '*.mp2' -o -iname '*.ogg' \
+             -o -iname '*.flac' -o -iname '*.wma' \) -print0)
+  echo "run.sh: linked $linked song(s) from $music"
+fi
+
+cd "$run_dir"
+exec ./redavave "${game_args[@]+"${game_args[@]}"}"

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the normal build with
+# all tests under a private Xvfb, then the unit tests under ASan and UBSan, then
+# the fuzz targets' short runs when there are any. Stops at the first failure.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+bash scripts/install-deps.sh
+
+has_target() {  # has_target <build dir> <target>
+  ninja -C "$1" -t targets all 2>/dev/null | grep -q "^$2:"
+}
+
+echo "== Build (RelWithDebInfo) in build/"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+if has_target build resources; then
+  cmake --build build --target resources -j "$jobs"
+fi
+
+# A private X server on a display number nobody uses.
+display=""
+for n in $(seq 71 199); do
+  if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
+    display=":${n}"
+    break
+  fi
+done
+if [ -z "$display" ]; then
+  echo "test.sh: no free X display number found" >&2
+  exit 1
+fi
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+trap 'kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 1 100); do
+  if xdpyinfo -display "$display" >/dev/null 2>&1; then
+    break
+  fi
+  sleep 0.1
+done
+if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
+  echo "test.sh: Xvfb did not start on $display" >&2
+  exit 1
+fi
+export DISPLAY="$display"
+export SDL_AUDIODRIVER=dummy
+unset WAYLAND_DISPLAY || true
+
+echo "== Tests (display $DISPLAY)"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== ASan + UBSan build in build-asan/ (unit tests)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDAVAVE_SANITIZE=ON -DREDAVAVE_BENCH=OFF
+cmake --build build-asan -j "$jobs"
+# The GL driver and the X libraries keep some allocations for the life of the
+# process; those are theirs, not ours.
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE e2e
+
+if [ -f fuzz/CMakeLists.txt ]; then
+  echo "== Fuzz targets (clang) in build-fuzz/"
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DREDAVAVE_FUZZ=ON -DREDAVAVE_GAME=OFF -DREDAVAVE_BENCH=OFF
+  cmake --build build-fuzz -j "$jobs"
+  ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
+fi
