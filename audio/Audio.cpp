@@ -124,15 +124,39 @@ void Audio::analyseSpectrum() {
     peakFrequency = 0.0f;
     result = on(songChannel, [&](snd::Channel* c) { return c->getSpectrum(spectrum, 8192, 0, snd::WINDOW_TRIANGLE); });
     checkResult(result, 123);
-    peakValue = 0.0f;
     // Both tests strict: the lowest of equal peaks wins and the floor itself
     // never counts. With nothing above the floor the last peak stands.
-    for (int i = 0; i < 8192; ++i) {
-        if (spectrum[i] > kPeakFloor && spectrum[i] > peakValue) {
-            peakValue = spectrum[i];
-            peakBin = i;
+    // Blocks whose largest value cannot win are skipped whole; their maximum
+    // is taken lane by lane, which vectorises. Same result as testing every
+    // bin in turn, in a fraction of the time.
+    float bestValue = 0.0f;
+    int bestBin = peakBin;
+    constexpr int kLanes = 8;
+    constexpr int kBlock = 64;
+    for (int block = 0; block < 8192; block += kBlock) {
+        float lanes[kLanes] = {};
+        for (int i = block; i < block + kBlock; i += kLanes) {
+            for (int lane = 0; lane < kLanes; ++lane) {
+                lanes[lane] = spectrum[i + lane] > lanes[lane] ? spectrum[i + lane] : lanes[lane];
+            }
+        }
+        float blockMax = 0.0f;
+        for (float value : lanes) {
+            blockMax = value > blockMax ? value : blockMax;
+        }
+        if (!(blockMax > kPeakFloor && blockMax > bestValue)) {
+            continue;
+        }
+        for (int i = block; i < block + kBlock; ++i) {
+            const float value = spectrum[i];
+            if (value > kPeakFloor && value > bestValue) {
+                bestValue = value;
+                bestBin = i;
+            }
         }
     }
+    peakValue = bestValue;
+    peakBin = bestBin;
     peakFrequency = static_cast<float>(peakBin) * kBinWidthHz;
 }
 

@@ -119,19 +119,8 @@ Result Channel::getSpectrum(float* out, int count, int offset, int window) {
         std::memset(out, 0, sizeof(float) * static_cast<size_t>(count));  // sends nothing, so nothing to see
         return OK;
     }
-    const int size = 2 * count;
-    const std::uint64_t end = self->historyEnd.load(std::memory_order_acquire);
-    const std::uint64_t start = std::max(self->historyStart.load(std::memory_order_relaxed),
-                                         end > static_cast<std::uint64_t>(size) ? end - size : 0);
-    const int silent = size - static_cast<int>(end - start);
-    float* samples = system->analyser.input();
-    std::fill(samples, samples + silent, 0.0f);
-    const float* history = self->history.data();
-    for (int n = silent; n < size; ++n) {
-        const std::uint64_t frame = end - size + n;
-        samples[n] = history[static_cast<size_t>(frame & (kHistoryFrames - 1)) * 2 + offset];
-    }
-    system->analyser.run(count, window, out);
+    system->analyser.run(self->history.data() + static_cast<size_t>(offset) * kHistoryFrames, kHistoryFrames, self->historyStart.load(std::memory_order_relaxed),
+                         self->historyEnd.load(std::memory_order_acquire), count, window, out);
     return OK;
 }
 

@@ -60,7 +60,8 @@ struct ChannelImpl final : Channel {
     std::unique_ptr<Decoder> decoder;
     std::atomic<bool> decodeDone{false};
 
-    // Mixer writes, spectrum reads the frames before historyEnd.
+    // Mixer writes, spectrum reads the frames before historyEnd. Left then
+    // right, each kHistoryFrames long: the analysis reads one straight run.
     std::vector<float> history;
     std::atomic<std::uint64_t> historyEnd{0};
     std::atomic<std::uint64_t> historyStart{0};  // frames before this are silence

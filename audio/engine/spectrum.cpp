@@ -1,5 +1,6 @@
 #include "audio/engine/spectrum.h"
 
+#include <algorithm>
 #include <cmath>
 
 extern "C" {
@@ -21,7 +22,6 @@ constexpr int kLargestTransform = 2 * kMaxSpectrumBins;
 SpectrumAnalyser::~SpectrumAnalyser() {
     for (int i = 0; i < kSizes; ++i) {
         av_tx_uninit(&contexts[i]);
-        av_freep(&triangles[i]);
     }
     av_freep(&samples);
     av_freep(&spectrum);
@@ -51,14 +51,9 @@ bool SpectrumAnalyser::init() {
         if (av_tx_init(&contexts[slot], &transforms[slot], AV_TX_FLOAT_RDFT, 0, size, &unscaled, 0) < 0) {
             return false;
         }
-        triangles[slot] = static_cast<float*>(av_malloc(sizeof(float) * size));
-        if (triangles[slot] == nullptr) {
-            return false;
-        }
         double sum = 0.0;
         for (int n = 0; n < size; ++n) {
-            triangles[slot][n] = static_cast<float>(1.0 - std::fabs(2.0 * n / size - 1.0));
-            sum += triangles[slot][n];
+            sum += 1.0 - std::fabs(2.0 * n / size - 1.0);
         }
         // A sine of amplitude A centred on a bin puts A/2 * sum(window) into
         // that bin's magnitude, so 2 / sum(window) turns magnitudes back into
@@ -69,17 +64,38 @@ bool SpectrumAnalyser::init() {
     return true;
 }
 
-void SpectrumAnalyser::run(int count, int window, float* out) {
+void SpectrumAnalyser::run(const float* ring, int ringFrames, std::uint64_t start, std::uint64_t end, int count,
+                           int window, float* out) {
     const int slot = slotFor(count);
     const int size = 2 * count;
-    float scale = 2.0f / static_cast<float>(size);
-    if (window == WINDOW_TRIANGLE) {
-        const float* shape = triangles[slot];
-        for (int n = 0; n < size; ++n) {
-            samples[n] *= shape[n];
+    const float scale = window == WINDOW_TRIANGLE ? triangleScale[slot] : 2.0f / static_cast<float>(size);
+
+    // Silence before `start`, then up to two straight runs of the ring, read
+    // and windowed in one pass.
+    std::uint64_t from = end >= static_cast<std::uint64_t>(size) ? end - size : 0;
+    from = std::max(from, std::min(start, end));
+    const int silent = size - static_cast<int>(end - from);
+    std::fill(samples, samples + silent, 0.0f);
+    const std::uint64_t mask = static_cast<std::uint64_t>(ringFrames) - 1;
+    int n = silent;
+    while (n < size) {
+        const std::uint64_t at = (from + static_cast<std::uint64_t>(n - silent)) & mask;
+        const int run = std::min(size - n, static_cast<int>(static_cast<std::uint64_t>(ringFrames) - at));
+        const float* source = ring + at;
+        float* target = samples + n;
+        if (window == WINDOW_TRIANGLE) {
+            // 1 - |2m/size - 1| for sample m of the frame: 0 at both ends, 1 in the middle.
+            const float step = 2.0f / static_cast<float>(size);
+            const float base = static_cast<float>(n) * step - 1.0f;
+            for (int i = 0; i < run; ++i) {
+                target[i] = source[i] * (1.0f - std::fabs(base + static_cast<float>(i) * step));
+            }
+        } else {
+            std::copy(source, source + run, target);
         }
-        scale = triangleScale[slot];
+        n += run;
     }
+
     transforms[slot](contexts[slot], spectrum, samples, sizeof(float));
     for (int k = 0; k < count; ++k) {
         const float re = spectrum[2 * k];

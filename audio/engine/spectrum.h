@@ -4,6 +4,7 @@
 // (libavutil's av_tx) and magnitudes scaled to the sine amplitude.
 
 #include <cstddef>
+#include <cstdint>
 
 struct AVTXContext;
 
@@ -21,10 +22,11 @@ public:
 
     static bool validCount(int count);
 
-    // Where the 2 * count samples to analyse go, oldest first.
-    float* input() { return samples; }
-    // Windows input(), transforms it and writes `count` magnitudes to `out`.
-    void run(int count, int window, float* out);
+    // Analyses the last 2 * count samples of a ring of `ringFrames` samples
+    // (a power of two) whose newest sample is number `end` - 1; samples
+    // before number `start` count as silence. Writes `count` magnitudes.
+    void run(const float* ring, int ringFrames, std::uint64_t start, std::uint64_t end, int count, int window,
+             float* out);
 
 private:
     static constexpr int kSizes = 8;  // transforms of 128 .. 16384 samples
@@ -32,7 +34,6 @@ private:
 
     AVTXContext* contexts[kSizes] = {};
     void (*transforms[kSizes])(AVTXContext*, void*, void*, std::ptrdiff_t) = {};
-    float* triangles[kSizes] = {};
     float triangleScale[kSizes] = {};
     float* samples = nullptr;
     float* spectrum = nullptr;  // count + 1 complex values

@@ -419,11 +419,12 @@ void recordHistory(ChannelImpl& channel, const float* source, float gain, int fr
         channel.quietFrames = 0;
     }
     const std::uint64_t end = channel.historyEnd.load(std::memory_order_relaxed);
-    float* history = channel.history.data();
+    float* left = channel.history.data();
+    float* right = left + kHistoryFrames;
     for (int i = 0; i < frames; ++i) {
-        const size_t at = static_cast<size_t>((end + i) & (kHistoryFrames - 1)) * 2;
-        history[at] = source != nullptr ? source[2 * i] * gain : 0.0f;
-        history[at + 1] = source != nullptr ? source[2 * i + 1] * gain : 0.0f;
+        const size_t at = static_cast<size_t>((end + i) & (kHistoryFrames - 1));
+        left[at] = source != nullptr ? source[2 * i] * gain : 0.0f;
+        right[at] = source != nullptr ? source[2 * i + 1] * gain : 0.0f;
     }
     channel.historyEnd.store(end + frames, std::memory_order_release);
 }
