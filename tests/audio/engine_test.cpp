@@ -93,21 +93,27 @@ TEST_F(EngineTest, PeakOfEveryToneInEveryFormatLandsWithinOneBin) {
     }
 }
 
-TEST_F(EngineTest, FullScaleSineAtABinCentreReadsAboutOne) {
+TEST_F(EngineTest, FullScaleSineAtABinCentreReadsAboutOneInBothEars) {
     audiotest::TempDir scratch;
-    fixtures::ToneSong song = fixtures::tone(150 * kBinHz, 1.0, 1.0);
-    song.sampleRate = snd::kMixRate;  // lossless and not resampled: what is measured is the analysis alone
-    const std::string path = audiotest::writeSong(scratch, "centre", AudioFormat::Flac, song);
     audiotest::OfflineSystem system;
-    auto [sound, channel] = audiotest::play(system.get(), path, false);
-    ASSERT_NE(channel, nullptr);
-    snd::testing::render(snd::kMixRate / 2);
-    int bin = 0;
-    EXPECT_NEAR(loudestValue(channel, &bin), 1.0f, 0.02f);
-    EXPECT_EQ(bin, 150);
-    float right[8192];
-    ASSERT_EQ(channel->getSpectrum(right, 8192, 1, snd::WINDOW_RECTANGLE), snd::OK);
-    EXPECT_NEAR(right[150], 1.0f, 0.02f);
+    for (int channels : {2, 1}) {  // mono goes to both sides at full level
+        SCOPED_TRACE(channels);
+        fixtures::ToneSong song = fixtures::tone(150 * kBinHz, 1.0, 1.0);
+        song.sampleRate = snd::kMixRate;  // lossless and not resampled: what is measured is the analysis alone
+        song.channels = channels;
+        const std::string path =
+            audiotest::writeSong(scratch, "centre" + std::to_string(channels), AudioFormat::Flac, song);
+        auto [sound, channel] = audiotest::play(system.get(), path, false);
+        ASSERT_NE(channel, nullptr);
+        snd::testing::render(snd::kMixRate / 2);
+        int bin = 0;
+        EXPECT_NEAR(loudestValue(channel, &bin), 1.0f, 0.02f);
+        EXPECT_EQ(bin, 150);
+        float right[8192];
+        ASSERT_EQ(channel->getSpectrum(right, 8192, 1, snd::WINDOW_RECTANGLE), snd::OK);
+        EXPECT_NEAR(right[150], 1.0f, 0.02f);
+        channel->stop();
+    }
 }
 
 TEST_F(EngineTest, FinishedChannelAnswersWithPositionEqualToLengthInEveryFormat) {
