@@ -141,9 +141,10 @@ void Decoder::flushResampler() {
 }
 
 bool Decoder::decodeMore() {
-    // A file whose every packet fails would otherwise keep us here forever;
-    // a run this long of refused packets means the rest is not audio.
-    int refused = 0;
+    // A damaged stretch costs its own packets only. A file whose packets
+    // keep failing would hold us here forever, though: that long a run of
+    // failures means the rest is not audio.
+    int failures = 0;
     while (!ended) {
         int error = avcodec_receive_frame(codec, frame);
         if (error == 0) {
@@ -154,23 +155,29 @@ bool Decoder::decodeMore() {
             }
             continue;
         }
-        if (error == AVERROR(EAGAIN) && !draining) {
-            error = av_read_frame(format, packet);
-            if (error < 0) {
+        if (error != AVERROR_EOF && !draining) {
+            if (error != AVERROR(EAGAIN) && ++failures > 1000) {
                 draining = true;
                 avcodec_send_packet(codec, nullptr);
                 continue;
             }
-            if (packet->stream_index == streamIndex) {
-                if (avcodec_send_packet(codec, packet) < 0 && ++refused > 1000) {
+            const int readError = av_read_frame(format, packet);
+            if (readError < 0) {
+                // A damaged page or chunk: the demuxer finds the next one on
+                // the following read, unless the file is at its end.
+                if (readError == AVERROR_EOF || avio_feof(format->pb) || ++failures > 1000) {
                     draining = true;
                     avcodec_send_packet(codec, nullptr);
                 }
+                continue;
+            }
+            if (packet->stream_index == streamIndex && avcodec_send_packet(codec, packet) < 0) {
+                ++failures;
             }
             av_packet_unref(packet);
             continue;
         }
-        // End of the decoder's output (or a decoder that cannot go on).
+        // The decoder has given all it has.
         ended = true;
         flushResampler();
         return pendingFrames > 0;
