@@ -185,12 +185,15 @@ Image paintSun(int size) {
         const float x = u * 2 - 1, y = v * 2 - 1;
         const float r = length2(x, y);
         const float angle = std::atan2(y, x);
-        const float rays = 0.8f + 0.2f * noise.fbm(std::cos(angle) * 3, std::sin(angle) * 3, r * 0.5f, 4) * 2.0f;
-        const float disc = 1.0f - smoothstep(0.27f, 0.31f, r);
-        const float glow = std::exp(-std::fmax(r - 0.29f, 0.0f) * 5.0f) * rays * (1.0f - smoothstep(0.78f, 0.98f, r));
+        // Soft rays: the corona reaches further in some directions than in others.
+        const float rays = 1.0f + 0.25f * noise.fbm(std::cos(angle) * 2.5f, std::sin(angle) * 2.5f, 0.7f, 3);
+        const float disc = 1.0f - smoothstep(0.27f, 0.3f, r);
+        const float reach = std::fmax(r - 0.28f, 0.0f) / rays;
+        // Bright near the disc, and below the game's alpha cut-off (0.1) well inside the card.
+        const float glow = std::exp(-reach * reach * 14.0f) * (1.0f - smoothstep(0.75f, 0.95f, r));
         const float mottle = 0.93f + 0.07f * noise.fbm(x * 12, y * 12, 0.5f, 3);
-        Color corona = mix(rgb(255, 226, 120), rgb(255, 110, 30), smoothstep(0.3f, 0.85f, r));
-        Color c = mix(corona, scaled(rgb(255, 250, 225), mottle), disc);
+        const Color corona = mix(rgb(255, 250, 215), rgb(255, 196, 80), smoothstep(0.28f, 0.6f, r));
+        Color c = mix(corona, scaled(rgb(255, 252, 232), mottle), disc);
         c.a = clamp01(std::fmax(disc, glow));
         return c;
     });
