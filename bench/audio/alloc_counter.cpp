@@ -3,13 +3,6 @@
 #include <cerrno>
 #include <cstddef>
 
-namespace {
-
-thread_local bool counting = false;
-thread_local long counted = 0;
-
-}  // namespace
-
 #if defined(__SANITIZE_ADDRESS__)
 
 namespace benchalloc {
@@ -19,6 +12,13 @@ long stop() { return -1; }
 }  // namespace benchalloc
 
 #else
+
+namespace {
+
+thread_local bool counting = false;
+thread_local long counted = 0;
+
+}  // namespace
 
 extern "C" {
 void* __libc_malloc(size_t size);
