@@ -4,6 +4,14 @@
 #include <cstddef>
 
 #if defined(__SANITIZE_ADDRESS__)
+#define REDAVAVE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define REDAVAVE_ASAN 1
+#endif
+#endif
+
+#if defined(REDAVAVE_ASAN)
 
 namespace benchalloc {
 bool available() { return false; }
