@@ -84,6 +84,15 @@ void enterWorld() {
 
 const std::string& worldDir() { return world; }
 
+void leaveWorld(int code) {
+    std::fflush(nullptr);
+    if (!world.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(world, ignored);
+    }
+    _exit(code);
+}
+
 void scriptPeakBin(int bin) {
     scriptedBin = bin;
     snd::testing::setSpectrumSource(peakSource, nullptr);

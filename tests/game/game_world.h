@@ -20,6 +20,9 @@ extern const std::vector<std::string> kSongs;
 // Once per process: makes the folder, changes into it and starts the audio.
 void enterWorld();
 const std::string& worldDir();
+// Ends a death test's child with `code`: removes the folder, then leaves at once,
+// so that no exit-time check of outside libraries can change the code.
+[[noreturn]] void leaveWorld(int code);
 
 // From now on every spectrum read shows one peak at `bin` (pitch = bin * 2.9296875 Hz).
 void scriptPeakBin(int bin);

@@ -191,7 +191,7 @@ TEST_F(PadTest, BackInTheMenuShutsTheGameDown) {
                 poll(0);
                 const bool before = core->shutDownDone;
                 poll(c.buttons);
-                std::exit(!before && core->shutDownDone && core->inMenu ? 0 : 3);
+                gametest::leaveWorld(!before && core->shutDownDone && core->inMenu ? 0 : 3);
             },
             ::testing::ExitedWithCode(0), "")
             << c.what;
@@ -202,7 +202,7 @@ TEST_F(PadTest, BackInTheMenuShutsTheGameDown) {
             poll(GAMEPAD_BACK);
             core->shutDownDone = false;  // pretend the first press did nothing
             poll(GAMEPAD_BACK);
-            std::exit(core->shutDownDone ? 3 : 0);
+            gametest::leaveWorld(core->shutDownDone ? 3 : 0);
         },
         ::testing::ExitedWithCode(0), "")
         << "a held BACK is one press";
