@@ -35,10 +35,13 @@ void Core::drawHud() {
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     }
 
-    // The song has run out and the course is empty: on to the Score menu.
+    // The song has run out and the course is empty: on to the Score menu. A
+    // pause taken in that very frame is dropped with the song, so the menu is
+    // never also the pause screen.
     if (!inMenu && audio.songFinished() && cars.allInactive()) {
         firstMenu = false;
         inMenu = true;
+        paused = false;
     }
 
     if (paused || inMenu) {
