@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -231,6 +232,27 @@ TEST_F(TgaReaderTest, FilesAreReadThroughTheSameCore) {
                             "Could not load texture file 'resources/missing 100%.tga'! Please check that file!\n");
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].title, "Game Error");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TgaReaderTest, FuzzRegressionsAreRefusedOrReadWhole) {
+    int replayed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(REDAVAVE_SOURCE_DIR "/fuzz/regressions/tga")) {
+        SCOPED_TRACE(entry.path().filename().string());
+        const Bytes bytes = testsupport::readBytes(entry.path().string());
+        if (load(bytes)) {
+            ASSERT_NE(texture.data, nullptr);
+            const std::size_t size = static_cast<std::size_t>(texture.width) * texture.height * texture.bpp / 8;
+            EXPECT_GE(static_cast<int>(texture.data[size - 1]), 0);  // the last byte is there
+        } else {
+            EXPECT_EQ(texture.data, nullptr);
+        }
+        ++replayed;
+    }
+    EXPECT_GT(replayed, 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -230,6 +231,25 @@ TEST_F(ModelReaderTest, EmptyAndMissingFiles) {
     EXPECT_FALSE(modelHandler.load(*model, "resources/Models/none.3ds"));
     EXPECT_EQ(model->vertexCount, 77) << "a file that cannot be opened leaves the model alone";
     EXPECT_EQ(folder.log(), "Could not open model 'resources/Models/none.3ds'!\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ModelReaderTest, FuzzRegressionsEndWithCountsDrawingCanTrust) {
+    int replayed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(REDAVAVE_SOURCE_DIR "/fuzz/regressions/3ds")) {
+        SCOPED_TRACE(entry.path().filename().string());
+        model = std::make_unique<Model>();
+        load(testsupport::readBytes(entry.path().string()));
+        EXPECT_GE(model->vertexCount, 0);
+        EXPECT_LE(model->vertexCount, kModelCapacity);
+        EXPECT_GE(model->faceCount, 0);
+        EXPECT_LE(model->faceCount, kModelCapacity);
+        ++replayed;
+    }
+    EXPECT_GT(replayed, 0);
 }
 
 }  // namespace
