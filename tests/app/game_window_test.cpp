@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -22,7 +23,11 @@ using ::testing::Contains;
 
 namespace {
 
-int quietBox(const char*, const char*, std::uint32_t) { return plat::IDOK; }
+// Boxes go to the test output, so a failed start-up tells why.
+int printBox(const char* text, const char* title, std::uint32_t) {
+    std::fprintf(stderr, "%s: %s\n", title, text);
+    return plat::IDOK;
+}
 
 // Sound effects the sound start-up insists on; everything else may be missing
 // (it is reported and the game goes on).
@@ -42,7 +47,7 @@ protected:
             GTEST_SKIP() << "needs an X display (DISPLAY is unset)";
         }
         setenv("SDL_AUDIODRIVER", "dummy", 0);
-        plat::setMessageBoxBackend(quietBox);
+        plat::setMessageBoxBackend(printBox);
         writeSoundEffects(folder);
         plat::WindowClass wc;
         wc.style = plat::CS_HREDRAW | plat::CS_VREDRAW | plat::CS_OWNDC;

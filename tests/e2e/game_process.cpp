@@ -127,6 +127,21 @@ std::vector<std::string> GameFolder::logLines() const {
     return lines;
 }
 
+bool GameFolder::waitForLogLine(const std::string& line, double seconds) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        for (const std::string& logged : logLines()) {
+            if (logged == line) {
+                return true;
+            }
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        sleepSeconds(0.05);
+    }
+}
+
 std::string GameFolder::logText() const { return readFile(path_ / "log.txt"); }
 
 GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay)

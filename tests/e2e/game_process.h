@@ -29,6 +29,8 @@ public:
     void addSong(const std::string& name, double seconds, int frequency = 110) const;
 
     std::vector<std::string> logLines() const;
+    // Waits until the log holds `line`; false when it did not come in time.
+    bool waitForLogLine(const std::string& line, double seconds = 20.0) const;
     std::string logText() const;
 
 private:

@@ -34,6 +34,8 @@ TEST_F(GameRunTest, SecondCopyIsRefusedAndEscapeEndsTheFirstCleanly) {
     e2e::GameProcess game(folder, {"-window", "-devmode"});
     const unsigned long window = game.waitForWindow();
     ASSERT_NE(window, 0u) << game.standardError();
+    // Start-up is over once the song list is built (with a song there, nothing is logged for it).
+    ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
 
     const std::string logBefore = folder.logText();
     e2e::GameProcess second(folder, {"-window"});

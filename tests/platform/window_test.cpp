@@ -368,10 +368,12 @@ TEST_F(WindowTest, CursorPositionIsReadAndSetInScreenPixels) {
 }
 
 TEST_F(WindowTest, DesktopSizeComesFromTheDisplay) {
+    const int width = getSystemMetrics(SM_CXSCREEN);  // brings SDL's video up
+    const int height = getSystemMetrics(SM_CYSCREEN);
     SDL_DisplayMode mode{};
     ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &mode), 0);
-    EXPECT_EQ(getSystemMetrics(SM_CXSCREEN), mode.w);
-    EXPECT_EQ(getSystemMetrics(SM_CYSCREEN), mode.h);
+    EXPECT_EQ(width, mode.w);
+    EXPECT_EQ(height, mode.h);
     EXPECT_GE(screenBitsPerPixel(), 24);
     EXPECT_EQ(displayError(), nullptr);
     EXPECT_TRUE(changeDisplaySettingsFullscreen(mode.w, mode.h, screenBitsPerPixel()));
