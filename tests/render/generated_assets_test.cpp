@@ -161,6 +161,16 @@ TEST_F(GeneratedAssetsTest, ModelsAreClosedTexturedMeshesThatLoadSilently) {
     EXPECT_EQ(folder.log(), "");
 }
 
+// A sound system on the engine's offline output, which advances only when rendered.
+snd::System* offlineSystem() {
+    snd::System* system = nullptr;
+    snd::testing::useOfflineOutput(true);
+    EXPECT_EQ(snd::createSystem(&system), snd::OK);
+    EXPECT_EQ(system->init(4, 0, nullptr), snd::OK);
+    snd::testing::useOfflineOutput(false);
+    return system;
+}
+
 // Plays a file on the engine's offline output and reads its spectrum the way
 // the course does, once per game frame.
 struct CourseReplay {
@@ -174,11 +184,7 @@ struct CourseReplay {
 
 CourseReplay replay(const std::string& path) {
     CourseReplay r;
-    snd::System* system = nullptr;
-    snd::testing::useOfflineOutput(true);
-    EXPECT_EQ(snd::createSystem(&system), snd::OK);
-    EXPECT_EQ(system->init(4, 0, nullptr), snd::OK);
-    snd::testing::useOfflineOutput(false);
+    snd::System* system = offlineSystem();
     snd::Sound* sound = nullptr;
     snd::Channel* channel = nullptr;
     EXPECT_EQ(system->createStream(path.c_str(), 0, nullptr, &sound), snd::OK) << path;
@@ -236,11 +242,7 @@ TEST_F(GeneratedAssetsTest, HitSoundsAreShortAndDistinct) {
     std::set<int> peaks;
     for (const char* name : {"blockHit", "bonusHit", "SkullHit"}) {
         SCOPED_TRACE(name);
-        snd::System* system = nullptr;
-        snd::testing::useOfflineOutput(true);
-        ASSERT_EQ(snd::createSystem(&system), snd::OK);
-        ASSERT_EQ(system->init(4, 0, nullptr), snd::OK);
-        snd::testing::useOfflineOutput(false);
+        snd::System* system = offlineSystem();
         snd::Sound* sound = nullptr;
         ASSERT_EQ(system->createSound((kTree + "/Sounds/" + name + ".mp3").c_str(), 0, nullptr, &sound), snd::OK);
         unsigned length = 0;
