@@ -78,22 +78,22 @@ public:
 private:
     // False when reading cannot go on.
     bool readChunk() {
-        std::uint16_t id = 0;
-        std::uint32_t length = 0;
+        std::uint16_t l_chunk_id = 0;
+        std::uint32_t l_chunk_length = 0;
         if (in_.remaining() < kChunkHeaderSize) {
             return endsInside("a chunk header");
         }
-        in_.u16(id);
-        trace("ChunkID: %x\n", id);
-        in_.u32(length);
-        trace("ChunkLenght: %x\n", length);
-        if (length < kChunkHeaderSize) {
+        in_.u16(l_chunk_id);
+        trace("ChunkID: %x\n", l_chunk_id);
+        in_.u32(l_chunk_length);
+        trace("ChunkLenght: %x\n", l_chunk_length);
+        if (l_chunk_length < kChunkHeaderSize) {
             // A length below the header's own size would step backwards, or stand still for ever.
-            errorHandler.log("Model '%s': chunk %x claims a length of %u; the rest of the file is ignored!", name_, id,
-                             length);
+            errorHandler.log("Model '%s': chunk %x claims a length of %u; the rest of the file is ignored!", name_,
+                             l_chunk_id, l_chunk_length);
             return false;
         }
-        switch (id) {
+        switch (l_chunk_id) {
             case CHUNK_MAIN:
             case CHUNK_EDITOR:
             case CHUNK_TRIMESH: return true;  // their sub-chunks follow at once
@@ -103,7 +103,7 @@ private:
             case CHUNK_MAPPING: return readMapping();
             default: break;
         }
-        const std::size_t skip = length - kChunkHeaderSize;
+        const std::size_t skip = l_chunk_length - kChunkHeaderSize;
         if (skip > in_.remaining()) {
             return endsInside("a chunk");
         }
@@ -126,15 +126,15 @@ private:
     }
 
     bool readVertices() {
-        std::uint16_t count = 0;
-        if (!in_.u16(count)) {
+        std::uint16_t l_qty = 0;
+        if (!in_.u16(l_qty)) {
             return endsInside("a vertex list");
         }
-        trace("Number of vertices: %d\n", count);
+        trace("Number of vertices: %d\n", l_qty);
         model_.vertexCount = 0;
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < l_qty; ++i) {
             if (i >= kModelCapacity) {
-                return skipBeyondCapacity("vertex", count, 12);
+                return skipBeyondCapacity("vertex", l_qty, 12);
             }
             Model::Vertex& vertex = model_.vertices[i];
             if (!readTraced(vertex.x, "Vertices list x: %f\n") || !readTraced(vertex.y, "Vertices list y: %f\n") ||
@@ -147,15 +147,15 @@ private:
     }
 
     bool readFaces() {
-        std::uint16_t count = 0;
-        if (!in_.u16(count)) {
+        std::uint16_t l_qty = 0;
+        if (!in_.u16(l_qty)) {
             return endsInside("a face list");
         }
-        trace("Number of polygons: %d\n", count);
+        trace("Number of polygons: %d\n", l_qty);
         model_.faceCount = 0;
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < l_qty; ++i) {
             if (i >= kModelCapacity) {
-                return skipBeyondCapacity("face", count, 8);
+                return skipBeyondCapacity("face", l_qty, 8);
             }
             Model::Face& face = model_.faces[i];
             std::uint16_t corner[3] = {};
@@ -179,13 +179,13 @@ private:
     }
 
     bool readMapping() {
-        std::uint16_t count = 0;
-        if (!in_.u16(count)) {
+        std::uint16_t l_qty = 0;
+        if (!in_.u16(l_qty)) {
             return endsInside("a mapping list");
         }
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < l_qty; ++i) {
             if (i >= kModelCapacity) {
-                return skipBeyondCapacity("mapping", count, 8);
+                return skipBeyondCapacity("mapping", l_qty, 8);
             }
             Model::MapCoord& coord = model_.mapping[i];
             if (!readTraced(coord.u, "Mapping list u: %f\n") || !readTraced(coord.v, "Mapping list v: %f\n")) {
