@@ -59,7 +59,8 @@ bool paintGlyphSheet(const std::string& fontPath, const GlyphSheetLayout& layout
     }
     FT_Face face = font.face();
     const int usable = layout.cellSize - 2 * kMargin;
-    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(usable * 0.8));
+    const auto height = static_cast<FT_UInt>(usable * 0.84);
+    FT_Set_Pixel_Sizes(face, 0, height);
     // One baseline for every cell, placed so that ascenders and descenders both fit.
     const int ascender = static_cast<int>(face->size->metrics.ascender >> 6);
     const int descender = static_cast<int>(-face->size->metrics.descender >> 6);
@@ -71,8 +72,17 @@ bool paintGlyphSheet(const std::string& fontPath, const GlyphSheetLayout& layout
     }
     for (int i = 0; i < layout.glyphCount; ++i) {
         const unsigned character = windows1252ToUnicode(layout.firstCode + i);
+        // The game moves the pen by a whole cell, so glyphs are drawn wide,
+        // and a glyph that would then overflow its cell is drawn narrower.
+        auto width = static_cast<FT_UInt>(height * 1.4);
+        FT_Set_Pixel_Sizes(face, width, height);
         if (character == 0 || FT_Load_Char(face, character, FT_LOAD_RENDER) != 0) {
             continue;  // an empty cell draws as a blank
+        }
+        if (static_cast<int>(face->glyph->bitmap.width) > usable) {
+            width = width * static_cast<FT_UInt>(usable) / face->glyph->bitmap.width;
+            FT_Set_Pixel_Sizes(face, width, height);
+            FT_Load_Char(face, character, FT_LOAD_RENDER);
         }
         const FT_GlyphSlot slot = face->glyph;
         const FT_Bitmap& bitmap = slot->bitmap;
