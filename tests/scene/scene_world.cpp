@@ -1,0 +1,255 @@
+#include "tests/scene/scene_world.h"
+
+#include <GL/glu.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "app/Core.h"
+#include "audio/Audio.h"
+#include "audio/engine/testing.h"
+#include "game/Player.h"
+#include "game/carClass.h"
+#include "image/Texture.h"
+#include "platform/message_box.h"
+#include "platform/system.h"
+#include "platform/window.h"
+#include "render/Camera.h"
+#include "tests/support/audio_fixtures.h"
+
+namespace scenetest {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Boxes go to the test output, so a failed start-up tells why.
+int printBox(const char* text, const char* title, std::uint32_t) {
+    std::fprintf(stderr, "%s: %s\n", title, text);
+    return plat::IDOK;
+}
+
+struct Folder {
+    fs::path path;
+    ~Folder() {
+        if (!path.empty()) {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+        }
+    }
+} folder;
+
+Core* theGame = nullptr;
+std::string failure;
+std::vector<std::string> logLines;
+StartupState state;
+
+bool enabled(GLenum capability) { return glIsEnabled(capability) == GL_TRUE; }
+
+void readStartupState() {
+    glGetIntegerv(GL_POLYGON_MODE, state.polygonMode);
+    state.depthTest = enabled(GL_DEPTH_TEST);
+    state.cullFace = enabled(GL_CULL_FACE);
+    state.light0 = enabled(GL_LIGHT0);
+    state.normalize = enabled(GL_NORMALIZE);
+    state.texture2d = enabled(GL_TEXTURE_2D);
+    state.blend = enabled(GL_BLEND);
+    state.lighting = enabled(GL_LIGHTING);
+    glGetIntegerv(GL_DEPTH_FUNC, &state.depthFunc);
+    glGetIntegerv(GL_SHADE_MODEL, &state.shadeModel);
+    glGetIntegerv(GL_BLEND_SRC, &state.blendSrc);
+    glGetIntegerv(GL_BLEND_DST, &state.blendDst);
+    glGetIntegerv(GL_PERSPECTIVE_CORRECTION_HINT, &state.perspectiveHint);
+    glGetIntegerv(GL_MATRIX_MODE, &state.matrixMode);
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, state.clearColor);
+    glGetFloatv(GL_DEPTH_CLEAR_VALUE, &state.clearDepth);
+    state.carListCompiled = theGame->carList != 0 && glIsList(theGame->carList) == GL_TRUE;
+    state.appState = theGame->appState;
+    state.playerLateral = player.getPosition().y;
+}
+
+bool makeFolder() {
+    const fs::path generated = fs::path(REDAVAVE_RUN_DIR) / "resources";
+    if (!fs::is_directory(generated / "Textures")) {
+        failure = "the generated resources are missing in " + generated.string() + " (build the resources target)";
+        return false;
+    }
+    char pattern[] = "/tmp/rv-scene-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        failure = "cannot make a scratch folder";
+        return false;
+    }
+    folder.path = pattern;
+    fs::create_directories(folder.path / "resources/Music");
+    // Everything the game loads, from the generated tree; the music folder is ours.
+    for (const fs::directory_entry& entry : fs::directory_iterator(generated)) {
+        if (entry.path().filename() != "Music") {
+            fs::create_symlink(entry.path(), folder.path / "resources" / entry.path().filename());
+        }
+    }
+    std::string error;
+    if (!fixtures::writeSong((folder.path / "resources/Music" / kShortSong).string(), fixtures::AudioFormat::Ogg,
+                             fixtures::tone(110.0, 0.5), &error)) {
+        failure = "cannot write the test song: " + error;
+        return false;
+    }
+    if (chdir(folder.path.c_str()) != 0) {
+        failure = "cannot enter the scratch folder";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Core* game(std::string* reason) {
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        const char* display = std::getenv("DISPLAY");
+        if (display == nullptr || display[0] == '\0') {
+            failure = "needs an X display (DISPLAY is unset)";
+        } else if (makeFolder()) {
+            plat::setMessageBoxBackend(printBox);
+            plat::overrideScreenSize(kScreenWidth, kScreenHeight);
+            plat::WindowClass wc;
+            wc.style = plat::CS_HREDRAW | plat::CS_VREDRAW | plat::CS_OWNDC;
+            wc.windowProc = windowProc;
+            wc.instance = plat::moduleHandle();
+            wc.className = "OpenGL";
+            plat::registerClass(wc);
+            snd::testing::useOfflineOutput(true);
+
+            theGame = new Core;
+            theGame->parseCommandLine("-window");
+            // The main loop ends once the messages of creation are handled;
+            // window, context and everything loaded stay.
+            plat::postQuitMessage(0);
+            if (theGame->createWindow(plat::moduleHandle()) && theGame->hRC != nullptr) {
+                readStartupState();
+                std::ifstream log(folder.path / "log.txt");
+                for (std::string line; std::getline(log, line);) {
+                    logLines.push_back(line);
+                }
+            } else {
+                failure = "the game window could not be made";
+                theGame = nullptr;
+            }
+        }
+    }
+    if (reason != nullptr) {
+        *reason = failure;
+    }
+    return theGame;
+}
+
+Core* welcomeMenu(std::string* reason) {
+    Core* core = game(reason);
+    if (core == nullptr) {
+        return nullptr;
+    }
+    plat::overrideScreenSize(kScreenWidth, kScreenHeight);
+    // A second Core only for its start values; marked shut down so that it
+    // never touches the window, the fonts or the sound of the real one.
+    static const Core& fresh = *[] {
+        Core* defaults = new Core;
+        defaults->shutDownDone = true;
+        return defaults;
+    }();
+    core->inMenu = fresh.inMenu;
+    core->firstMenu = fresh.firstMenu;
+    core->paused = fresh.paused;
+    core->menuFade = fresh.menuFade;
+    core->devMode = false;
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    core->padConnected = false;
+    core->chainColor = fresh.chainColor;
+    core->comboBonus = fresh.comboBonus;
+    core->selectedSong = 0;
+    core->earthAngle = fresh.earthAngle;
+    core->moonAngle = fresh.moonAngle;
+    core->venusAngle = fresh.venusAngle;
+    core->mercuryAngle = fresh.mercuryAngle;
+    core->sunAngle = fresh.sunAngle;
+    core->frameTime = 1.0 / 60.0;
+    core->active = true;
+    const Camera freshCamera;
+    camera.set(freshCamera.eye, freshCamera.center, freshCamera.up);
+    player.setStart(Vector3(0.0f, 0.8f, 0.0f), Vector3(0.0f, 0.0f, -1.0f));
+    player.resetPoints();
+    cars.deactivateAll();
+    return core;
+}
+
+void play(Core& core) {
+    const std::string path = std::string("resources/Music/") + kShortSong;
+    audio.playSong(path.c_str());
+    core.inMenu = false;
+}
+
+const std::vector<std::string>& startupLog() { return logLines; }
+const StartupState& startupState() { return state; }
+
+GLuint textureName(int index) { return textures[index].texID; }
+
+Matrix currentModelView() {
+    Matrix m{};
+    glGetFloatv(GL_MODELVIEW_MATRIX, m.data());
+    return m;
+}
+
+Matrix lookAt(const float eye[3], const float center[3], const float up[3]) {
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    gluLookAt(eye[0], eye[1], eye[2], center[0], center[1], center[2], up[0], up[1], up[2]);
+    const Matrix m = currentModelView();
+    glPopMatrix();
+    return m;
+}
+
+float distance(const Matrix& a, const Matrix& b) {
+    float largest = 0.0f;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        largest = std::fmax(largest, std::fabs(a[i] - b[i]));
+    }
+    return largest;
+}
+
+SwatchArea swatchArea(int width) {
+    // The credit line: font scale 0.3 at (30, 30), 50 units per glyph.
+    const double pen = 50.0 * static_cast<double>(std::strlen("Redavave 1.3 - Game By Rodadi Vuzivi"));
+    const auto x = [&](int corner) { return static_cast<int>(30.0 + 0.3 * (pen + width / 2 + corner)); };
+    const auto y = [](int corner) { return static_cast<int>(30.0 + 0.3 * corner); };
+    return {x(-680), x(-570), y(100), y(200), x(-625), y(150)};
+}
+
+Picture readBackBuffer() {
+    Picture picture;
+    plat::Rect client;
+    plat::getClientRect(theGame->hWnd, &client);
+    picture.width = client.right - client.left;
+    picture.height = client.bottom - client.top;
+    picture.rgb.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
+    glFinish();
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, picture.width, picture.height, GL_RGB, GL_UNSIGNED_BYTE, picture.rgb.data());
+    return picture;
+}
+
+void savePicture(const Picture& picture, const std::string& path) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << picture.width << " " << picture.height << "\n255\n";
+    for (int y = picture.height - 1; y >= 0; --y) {
+        out.write(reinterpret_cast<const char*>(picture.at(0, y)), static_cast<std::streamsize>(picture.width) * 3);
+    }
+}
+
+}  // namespace scenetest
