@@ -1,0 +1,250 @@
+// A whole game on the real binary, as a player plays it: the Welcome menu
+// over the turning planets, picking a song with the arrows, playing it with
+// objects in all three lanes, pausing, the song's end on the Score menu,
+// replaying with Space, and quitting with Escape. Every picture is a real
+// screenshot of the game's window, kept under <build>/test-artefacts/e2e.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/game_process.h"
+#include "tests/support/audio_fixtures.h"
+
+namespace {
+
+using e2e::Image;
+using Pixel = const std::uint8_t*;
+
+const std::filesystem::path kArtefacts = std::filesystem::path(REDAVAVE_BINARY_DIR) / "test-artefacts" / "e2e";
+
+void sleepFor(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
+bool greenText(Pixel p) { return p[1] > 128 && p[0] < 80 && p[2] < 160; }
+bool whiteText(Pixel p) { return p[0] > 150 && p[1] > 150 && p[2] > 150; }
+// The veil, (0, 0, 0.4) at opacity 0.7, over the black of space.
+bool veilOverSpace(Pixel p) { return p[0] <= 3 && p[1] <= 3 && p[2] >= 60 && p[2] <= 80; }
+// A block: one colour channel full, the others off (blocks are drawn unlit).
+int blockColour(Pixel p) {
+    const auto off = [](std::uint8_t v) { return v <= 10; };
+    if (p[0] >= 250 && off(p[1]) && off(p[2])) return 1;
+    if (p[1] >= 250 && off(p[0]) && off(p[2])) return 2;
+    if (p[2] >= 250 && off(p[0]) && off(p[1])) return 3;
+    return 0;
+}
+
+struct Box {
+    int left = -1, right = -1;
+    bool empty() const { return left < 0; }
+};
+
+// Pixels that pass `test` in the rows [from, to) counted from the bottom, as the game places its texts.
+Box rowsBox(const Image& image, int from, int to, const std::function<bool(Pixel)>& test) {
+    Box box;
+    for (int up = std::max(from, 0); up < to && up < image.height; ++up) {
+        const int y = image.height - 1 - up;
+        for (int x = 0; x < image.width; ++x) {
+            if (test(image.at(x, y))) {
+                box.left = box.empty() || x < box.left ? x : box.left;
+                box.right = x > box.right ? x : box.right;
+            }
+        }
+    }
+    return box;
+}
+
+// Share of the picture above the score bar that shows the veil over space.
+double veilShare(const Image& image) {
+    long veil = 0, all = 0;
+    for (int y = 0; y < image.height - 100; y += 2) {
+        for (int x = 0; x < image.width; x += 2) {
+            veil += veilOverSpace(image.at(x, y)) ? 1 : 0;
+            ++all;
+        }
+    }
+    return all == 0 ? 0.0 : static_cast<double>(veil) / static_cast<double>(all);
+}
+
+// The lanes of the blocks on screen. Lane offsets are lateral, and the camera
+// looks along the course from the middle lane's plane: the middle lane's
+// objects straddle the picture's centre column, the left and right lanes' lie
+// wholly on their side of it.
+std::set<int> lanesOfBlocks(const Image& image) {
+    std::set<int> lanes;
+    std::vector<char> seen(static_cast<std::size_t>(image.width) * image.height, 0);
+    const int centre = image.width / 2;
+    for (int y = 0; y < image.height - 100; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const std::size_t at = static_cast<std::size_t>(y) * image.width + x;
+            if (seen[at] || blockColour(image.at(x, y)) == 0) {
+                continue;
+            }
+            // One object: its pixels of block colours, connected.
+            int left = x, right = x, count = 0;
+            std::vector<std::pair<int, int>> open = {{x, y}};
+            seen[at] = 1;
+            while (!open.empty()) {
+                const auto [px, py] = open.back();
+                open.pop_back();
+                ++count;
+                left = std::min(left, px);
+                right = std::max(right, px);
+                for (int dy = -1; dy <= 1; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int nx = px + dx, ny = py + dy;
+                        if (nx < 0 || ny < 0 || nx >= image.width || ny >= image.height - 100) {
+                            continue;
+                        }
+                        const std::size_t next = static_cast<std::size_t>(ny) * image.width + nx;
+                        if (!seen[next] && blockColour(image.at(nx, ny)) != 0) {
+                            seen[next] = 1;
+                            open.push_back({nx, ny});
+                        }
+                    }
+                }
+            }
+            if (count < 12) {
+                continue;  // a stray pixel of a planet's edge, not an object
+            }
+            lanes.insert(right < centre ? 1 : left > centre ? 3 : 2);
+        }
+    }
+    return lanes;
+}
+
+// Tones that change pitch band every 0.2 s: low (lane 2), middle (lane 1), high (lane 3).
+fixtures::ToneSong threeLaneSong(double seconds) {
+    const double bands[] = {30.0, 110.0, 440.0};
+    fixtures::ToneSong song = fixtures::tone(bands[0], 0.2);
+    for (int part = 1; part * 0.2 < seconds; ++part) {
+        song.then(fixtures::tone(bands[part % 3], 0.2));
+    }
+    return song;
+}
+
+class FullGameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "needs an X display (DISPLAY is unset); the test command starts Xvfb";
+        }
+        std::filesystem::create_directories(kArtefacts);
+    }
+
+    void writeSong(const std::string& name, const fixtures::ToneSong& song) {
+        std::string error;
+        ASSERT_TRUE(fixtures::writeSong((folder.musicFolder() / name).string(), fixtures::AudioFormat::Ogg, song, &error))
+            << error;
+    }
+
+    // Screenshots until `wanted` holds, at most `seconds`; the last one is kept as `name`.
+    Image waitForPicture(e2e::GameProcess& game, const std::string& name, double seconds,
+                         const std::function<bool(const Image&)>& wanted) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        Image image;
+        do {
+            image = game.screenshot(kArtefacts / (name + ".png"));
+            if (!image.rgb.empty() && wanted(image)) {
+                break;
+            }
+            sleepFor(0.1);
+        } while (std::chrono::steady_clock::now() < deadline);
+        return image;
+    }
+
+    e2e::GameFolder folder;
+};
+
+TEST_F(FullGameTest, SongFromTheWelcomeMenuToTheScoreAndBackThenEscape) {
+    writeSong("Lanes.ogg", threeLaneSong(4.0));
+    writeSong("Zz A Much Longer Name.ogg", fixtures::tone(110.0, 2.0));
+
+    e2e::GameProcess game(folder, {"-window"});
+    ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
+    ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
+
+    // Welcome menu: veil over the planets, the welcome line, the first song selected.
+    const auto songRow = [](const Image& image) {
+        return rowsBox(image, image.height / 2 + 15, image.height / 2 + 45, whiteText);
+    };
+    const Image welcome = waitForPicture(game, "1_welcome_menu", 10.0, [&](const Image& image) {
+        return veilShare(image) > 0.3 && !songRow(image).empty();
+    });
+    ASSERT_FALSE(welcome.rgb.empty());
+    const int h2 = welcome.height / 2;
+    EXPECT_GT(veilShare(welcome), 0.3);
+    EXPECT_FALSE(rowsBox(welcome, h2 + 250, h2 + 275, greenText).empty()) << "Welcome To Redavave!";
+    const Box firstSong = songRow(welcome);
+    ASSERT_FALSE(firstSong.empty()) << "Selected: Lanes.ogg";
+    EXPECT_NEAR(firstSong.left, 42, 6);
+
+    // The arrows move the selection; the line shows the other, longer name, then the first again.
+    ASSERT_TRUE(game.key({"Right"}));
+    const Image second = waitForPicture(game, "2_second_song_selected", 5.0, [&](const Image& image) {
+        return songRow(image).right > firstSong.right + 100;
+    });
+    EXPECT_GT(songRow(second).right, firstSong.right + 100) << "Selected: Zz A Much Longer Name.ogg";
+    ASSERT_TRUE(game.key({"Left"}));
+    waitForPicture(game, "3_first_song_again", 5.0,
+                   [&](const Image& image) { return songRow(image).right == firstSong.right; });
+
+    // Enter plays it: the veil goes, objects come in all three lanes.
+    ASSERT_TRUE(game.key({"Return"}));
+    std::set<int> lanes;
+    const Image playing = waitForPicture(game, "4_playing", 4.0, [&](const Image& image) {
+        const std::set<int> now = lanesOfBlocks(image);
+        lanes.insert(now.begin(), now.end());
+        return lanes.size() == 3;
+    });
+    EXPECT_LT(veilShare(playing), 0.02) << "no veil while playing";
+    EXPECT_EQ(lanes, (std::set<int>{1, 2, 3})) << "objects seen in " << lanes.size() << " lanes";
+
+    // P pauses: the veil and the pause lines; P again goes on.
+    ASSERT_TRUE(game.key({"p"}));
+    const Image paused = waitForPicture(game, "5_paused", 5.0, [&](const Image& image) {
+        return veilShare(image) > 0.3 && !rowsBox(image, h2 + 50, h2 + 85, greenText).empty();
+    });
+    EXPECT_GT(veilShare(paused), 0.3);
+    EXPECT_FALSE(rowsBox(paused, h2 + 50, h2 + 85, greenText).empty()) << "- Paused -";
+    EXPECT_FALSE(rowsBox(paused, h2 + 1, h2 + 14, greenText).empty()) << "the pause help line";
+    ASSERT_TRUE(game.key({"p"}));
+
+    // The song ends and the course empties: the Score menu.
+    const auto scoreRow = [h2](const Image& image) { return rowsBox(image, h2 + 100, h2 + 145, greenText); };
+    const Image score = waitForPicture(game, "6_score_menu", 20.0, [&](const Image& image) {
+        return !scoreRow(image).empty() && veilShare(image) > 0.3;
+    });
+    EXPECT_FALSE(scoreRow(score).empty()) << "Your Score: %i!";
+    EXPECT_GT(veilShare(score), 0.3);
+    EXPECT_TRUE(rowsBox(score, h2 + 250, h2 + 275, greenText).empty()) << "no welcome line any more";
+    EXPECT_FALSE(songRow(score).empty()) << "the selected song's line";
+
+    // Space replays the song: play again, then the Score menu again at its end.
+    ASSERT_TRUE(game.key({"space"}));
+    const Image replay = waitForPicture(game, "7_replaying", 5.0, [&](const Image& image) {
+        return scoreRow(image).empty() && veilShare(image) < 0.02;
+    });
+    EXPECT_TRUE(scoreRow(replay).empty());
+    EXPECT_LT(veilShare(replay), 0.02);
+    const Image scoreAgain = waitForPicture(game, "8_score_menu_again", 20.0, [&](const Image& image) {
+        return !scoreRow(image).empty() && veilShare(image) > 0.3;
+    });
+    EXPECT_FALSE(scoreRow(scoreAgain).empty());
+
+    ASSERT_TRUE(game.key({"Escape"}));
+    EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
+    const auto log = folder.logLines();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "#Game Closing! - Game By Rodadi Vuzivi");
+    EXPECT_EQ(log.back(), "Unloaded Window OK!");
+    EXPECT_THAT(folder.logText(), ::testing::Not(::testing::HasSubstr("Error:"))) << folder.logText();
+}
+
+}  // namespace
