@@ -19,7 +19,7 @@ plat::InstanceLock* instanceLock = nullptr;
 void explainMissingDisplay() {
     if (const char* reason = plat::displayError()) {
         std::fprintf(stderr,
-                     "redavave: no display could be opened (%s). The game needs a graphical desktop; "
+                     "redavave: no display could be opened: %s. The game needs a graphical desktop; "
                      "check that DISPLAY is set.\n",
                      reason);
     }

@@ -53,7 +53,7 @@ bool ensureVideo() {
             // nobody would see the game, so that counts as no display.
             const char* display = std::getenv("DISPLAY");
             std::snprintf(videoFailure, sizeof videoFailure,
-                          "no X11 or Wayland display answered (DISPLAY=%s), only SDL's '%s' video driver",
+                          "no X11 or Wayland display answered (DISPLAY=%s); SDL offered only its '%s' driver",
                           display != nullptr ? display : "unset", SDL_GetCurrentVideoDriver());
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             videoState = VideoState::failed;
