@@ -7,6 +7,7 @@
 #include "audio/Audio.h"
 #include "game/Player.h"
 #include "game/carClass.h"
+#include "render/sprite.h"
 
 namespace {
 
@@ -49,24 +50,6 @@ int laneOfPitch(float pitch) {
     return 3;
 }
 
-void setCarColor(int color) {
-    // Components above 1 are clamped by OpenGL: pure blue, red or green.
-    switch (color) {
-    case COLOR_BLUE:
-        glColor3f(0.0f, 0.0f, 10.0f);
-        break;
-    case COLOR_RED:
-        glColor3f(10.0f, 0.0f, 0.0f);
-        break;
-    case COLOR_GREEN:
-        glColor3f(0.0f, 10.0f, 0.0f);
-        break;
-    default:
-        glColor3f(1.0f, 1.0f, 1.0f);
-        break;
-    }
-}
-
 void drawCar(GLuint carList, int slot) {
     const float x = cars.getX(slot);
     const float z = cars.getZ(slot);
@@ -75,7 +58,7 @@ void drawCar(GLuint carList, int slot) {
     glTranslatef(0.0f, x, z);
     glScalef(scale, scale, scale);
     glRotatef(90.0f, 0.0f, -1.0f, 0.0f);
-    setCarColor(cars.getColor(slot));
+    setBlockColor(cars.getColor(slot));
     glCallList(carList);
     glPopMatrix();
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -97,16 +80,7 @@ void drawCard(int slot, GLuint texture) {
     glEnable(GL_ALPHA_TEST);
     glScalef(scale, scale, scale);
     glDisable(GL_CULL_FACE);
-    glBegin(GL_TRIANGLE_STRIP);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(1.5f, 1.5f, 1.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(-1.5f, 1.5f, 1.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(1.5f, -1.5f, 1.0f);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-1.5f, -1.5f, 1.0f);
-    glEnd();
+    drawSpriteQuad();
     glEnable(GL_CULL_FACE);
     glPopMatrix();
     glDisable(GL_ALPHA_TEST);
