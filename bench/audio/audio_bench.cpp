@@ -262,18 +262,9 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     std::printf("device buffer: %d frames at %d Hz = %.1f ms per callback\n", snd::kDeviceBufferFrames, snd::kMixRate,
                 1000.0 * snd::kDeviceBufferFrames / snd::kMixRate);
-    if (benchalloc::available()) {
-        // The zero counts below mean something only if the counter sees
-        // allocations at all.
-        benchalloc::start();
-        auto* probe = new std::vector<float>(64);
-        const long seen = benchalloc::stop();
-        delete probe;
-        std::printf("allocation counter self-check: %ld allocations seen for one new vector\n", seen);
-        if (seen < 2) {
-            std::fprintf(stderr, "the allocation counter is not hooked in; its figures would be meaningless\n");
-            return 1;
-        }
+    // The zero counts below mean something only if the counter sees allocations at all.
+    if (!benchalloc::verify()) {
+        return 1;
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
