@@ -17,6 +17,7 @@
 
 #include "tests/e2e/game_process.h"
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/lane_song.h"
 
 namespace {
 
@@ -119,16 +120,6 @@ std::set<int> lanesOfBlocks(const Image& image) {
     return lanes;
 }
 
-// Tones that change pitch band every 0.2 s: low (lane 2), middle (lane 1), high (lane 3).
-fixtures::ToneSong threeLaneSong(double seconds) {
-    const double bands[] = {30.0, 110.0, 440.0};
-    fixtures::ToneSong song = fixtures::tone(bands[0], 0.2);
-    for (int part = 1; part * 0.2 < seconds; ++part) {
-        song.then(fixtures::tone(bands[part % 3], 0.2));
-    }
-    return song;
-}
-
 class FullGameTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -163,7 +154,7 @@ protected:
 };
 
 TEST_F(FullGameTest, SongFromTheWelcomeMenuToTheScoreAndBackThenEscape) {
-    writeSong("Lanes.ogg", threeLaneSong(4.0));
+    writeSong("Lanes.ogg", fixtures::threeLaneSong(4.0));
     writeSong("Zz A Much Longer Name.ogg", fixtures::tone(110.0, 2.0));
 
     e2e::GameProcess game(folder, {"-window"});

@@ -16,23 +16,17 @@
 #include "game/Player.h"
 #include "game/carClass.h"
 #include "image/Texture.h"
-#include "platform/message_box.h"
 #include "platform/system.h"
 #include "platform/window.h"
 #include "render/Camera.h"
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/game_start.h"
 
 namespace scenetest {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Boxes go to the test output, so a failed start-up tells why.
-int printBox(const char* text, const char* title, std::uint32_t) {
-    std::fprintf(stderr, "%s: %s\n", title, text);
-    return plat::IDOK;
-}
 
 struct Folder {
     fs::path path;
@@ -115,22 +109,10 @@ Core* game(std::string* reason) {
         if (display == nullptr || display[0] == '\0') {
             failure = "needs an X display (DISPLAY is unset)";
         } else if (makeFolder()) {
-            plat::setMessageBoxBackend(printBox);
             plat::overrideScreenSize(kScreenWidth, kScreenHeight);
-            plat::WindowClass wc;
-            wc.style = plat::CS_HREDRAW | plat::CS_VREDRAW | plat::CS_OWNDC;
-            wc.windowProc = windowProc;
-            wc.instance = plat::moduleHandle();
-            wc.className = "OpenGL";
-            plat::registerClass(wc);
             snd::testing::useOfflineOutput(true);
-
-            theGame = new Core;
-            theGame->parseCommandLine("-window");
-            // The main loop ends once the messages of creation are handled;
-            // window, context and everything loaded stay.
-            plat::postQuitMessage(0);
-            if (theGame->createWindow(plat::moduleHandle()) && theGame->hRC != nullptr) {
+            theGame = fixtures::startGameInProcess("-window");
+            if (theGame != nullptr) {
                 readStartupState();
                 std::ifstream log(folder.path / "log.txt");
                 for (std::string line; std::getline(log, line);) {
@@ -138,7 +120,6 @@ Core* game(std::string* reason) {
                 }
             } else {
                 failure = "the game window could not be made";
-                theGame = nullptr;
             }
         }
     }
