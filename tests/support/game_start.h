@@ -4,7 +4,11 @@
 // window: the window class, one Core, its window, context and initialisation.
 // The main loop ends as soon as the messages of creation are handled, so the
 // caller drives the passes itself; window, context and everything loaded stay.
-// Message boxes go to standard error. Needs the rv_app library.
+// Message boxes go to standard error; the model reader's trace on standard
+// output goes nowhere. Needs the rv_app library.
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -30,7 +34,16 @@ inline Core* startGameInProcess(const char* commandLine) {
     Core* core = new Core;
     core->parseCommandLine(commandLine);
     plat::postQuitMessage(0);
-    if (!core->createWindow(plat::moduleHandle()) || core->hRC == nullptr) {
+    std::fflush(stdout);
+    const int output = dup(1);
+    const int nowhere = open("/dev/null", O_WRONLY);
+    dup2(nowhere, 1);
+    const bool made = core->createWindow(plat::moduleHandle()) && core->hRC != nullptr;
+    std::fflush(stdout);
+    dup2(output, 1);
+    close(output);
+    close(nowhere);
+    if (!made) {
         core->shutDownDone = true;  // nothing of it may be torn down twice
         return nullptr;
     }

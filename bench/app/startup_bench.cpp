@@ -1,0 +1,189 @@
+// Time from process start to the first presented picture: the game, full
+// screen with the generated resources and 1000 songs in its music folder,
+// beside a bare SDL program that opens a window with an OpenGL context and
+// presents one cleared frame, both started in turns in the same run. The
+// figure is the ratio of the medians.
+//
+// A preloaded probe notes the time of each buffer swap. The game presents in
+// its frame step before it draws, so its first swap shows a picture not yet
+// drawn; its first scene is presented by the second swap, which is what the
+// game's time counts.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/app/bench_world.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::AudioFormat;
+
+constexpr int kSongs = 1000;
+
+long long monotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+// The game's folder with its 1000 songs: one short song in each format, the
+// rest links to them under their own names, some with upper-case extensions.
+benchworld::Folder& gameFolder() {
+    static benchworld::Folder* folder = [] {
+        auto* f = new benchworld::Folder;
+        std::vector<fs::path> originals;
+        for (AudioFormat format : fixtures::musicFormats()) {
+            const std::string name = std::string("Song 0000-") + fixtures::extension(format) + "." +
+                                     fixtures::extension(format);
+            if (!f->ready() || !f->addSong(name, format, fixtures::tone(220.0, 1.0))) {
+                return f;
+            }
+            originals.push_back(f->music() / name);
+        }
+        for (int i = static_cast<int>(originals.size()); i < kSongs; ++i) {
+            const fs::path& original = originals[static_cast<std::size_t>(i) % originals.size()];
+            std::string extension = original.extension().string();
+            if (i % 10 == 0) {
+                std::transform(extension.begin(), extension.end(), extension.begin(), ::toupper);
+            }
+            char name[64];
+            std::snprintf(name, sizeof name, "Song %04d%s", i, extension.c_str());
+            fs::create_hard_link(original, f->music() / name);
+        }
+        fs::create_directories(f->path() / "runtime");
+        fs::permissions(f->path() / "runtime", fs::perms::owner_all);
+        return f;
+    }();
+    return *folder;
+}
+
+struct Timing {
+    std::vector<double> swapMs;  // time of each swap since the spawn
+    std::string error;
+};
+
+// Starts `program` in `folder` with the probe, which ends it after `swaps` swaps.
+Timing runProbed(const std::string& program, const std::vector<std::string>& args, const fs::path& folder,
+                 int swaps) {
+    Timing timing;
+    const fs::path out = folder / "probe.txt";
+    fs::remove(out);
+    fs::remove(folder / "log.txt");
+
+    // The programs inherit this process's environment, with the probe preloaded.
+    setenv("LD_PRELOAD", REDAVAVE_SWAP_PROBE, 1);
+    setenv("REDAVAVE_PROBE_OUT", out.c_str(), 1);
+    setenv("REDAVAVE_PROBE_SWAPS", std::to_string(swaps).c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (gameFolder().path() / "runtime").c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("REDAVAVE_MESSAGE_BOXES", "stderr", 1);
+    std::vector<std::string> argvText = {program};
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : argvText) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const std::string errPath = (folder / "stderr.txt").string();
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = -1;
+    const long long start = monotonicNs();
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        timing.error = "cannot start " + program;
+        return timing;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            timing.error = program + " showed no picture within 30 s";
+            return timing;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    std::ifstream in(out);
+    int swap = 0;
+    long long at = 0;
+    while (in >> swap >> at) {
+        timing.swapMs.push_back(static_cast<double>(at - start) / 1e6);
+    }
+    if (static_cast<int>(timing.swapMs.size()) < swaps) {
+        std::ifstream err(errPath);
+        const std::string why((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+        timing.error = program + " ended before its picture: " + why;
+    }
+    return timing;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+void BM_StartToFirstPicture(benchmark::State& state) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        state.SkipWithError("needs an X display (DISPLAY is unset)");
+        return;
+    }
+    benchworld::Folder& folder = gameFolder();
+    if (!folder.ready()) {
+        state.SkipWithError(folder.error().c_str());
+        return;
+    }
+    std::vector<double> game, gameFirstSwap, bare;
+    for (auto _ : state) {
+        const Timing b = runProbed(REDAVAVE_BARE_WINDOW, {}, folder.path(), 1);
+        const Timing g = runProbed(REDAVAVE_GAME_BINARY, {}, folder.path(), 2);
+        if (!b.error.empty() || !g.error.empty()) {
+            state.SkipWithError((b.error + g.error).c_str());
+            return;
+        }
+        bare.push_back(b.swapMs[0]);
+        gameFirstSwap.push_back(g.swapMs[0]);
+        game.push_back(g.swapMs[1]);
+        state.SetIterationTime(g.swapMs[1] / 1000.0);
+    }
+    std::ifstream log(folder.path() / "log.txt");
+    const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    if (text.find("#Initalized Audio") == std::string::npos || text.find("Could Not Find Any Music!") != std::string::npos) {
+        state.SkipWithError(("the game did not start as it should: " + text).c_str());
+        return;
+    }
+    state.counters["game_first_picture_ms"] = median(game);
+    state.counters["game_first_swap_ms"] = median(gameFirstSwap);
+    state.counters["bare_sdl_gl_ms"] = median(bare);
+    state.counters["ratio"] = median(game) / median(bare);
+}
+BENCHMARK(BM_StartToFirstPicture)->Iterations(9)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
