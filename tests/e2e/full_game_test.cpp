@@ -154,7 +154,7 @@ protected:
 };
 
 TEST_F(FullGameTest, SongFromTheWelcomeMenuToTheScoreAndBackThenEscape) {
-    writeSong("Lanes.ogg", fixtures::threeLaneSong(4.0));
+    writeSong("Lanes.ogg", fixtures::threeLaneSong(7.0));
     writeSong("Zz A Much Longer Name.ogg", fixtures::tone(110.0, 2.0));
 
     e2e::GameProcess game(folder, {"-window"});
@@ -186,7 +186,8 @@ TEST_F(FullGameTest, SongFromTheWelcomeMenuToTheScoreAndBackThenEscape) {
     waitForPicture(game, "3_first_song_again", 5.0,
                    [&](const Image& image) { return songRow(image).right == firstSong.right; });
 
-    // Enter plays it: the veil goes, objects come in all three lanes.
+    // Enter plays it: the veil goes, objects come in all three lanes. The song
+    // lasts 7 s, long enough for the pause below to come while it plays.
     ASSERT_TRUE(game.key({"Return"}));
     std::set<int> lanes;
     const Image playing = waitForPicture(game, "4_playing", 4.0, [&](const Image& image) {
