@@ -33,7 +33,9 @@ if [ -z "$display" ]; then
   echo "test.sh: no free X display number found" >&2
   exit 1
 fi
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: by default the server resets whenever its last client leaves, and a
+# game starting during that reset finds no display.
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 trap 'kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true' EXIT
 for _ in $(seq 1 100); do

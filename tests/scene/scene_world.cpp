@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <gtest/gtest.h>
+
 #include "app/Core.h"
 #include "audio/Audio.h"
 #include "audio/engine/testing.h"
@@ -232,5 +234,23 @@ void savePicture(const Picture& picture, const std::string& path) {
         out.write(reinterpret_cast<const char*>(picture.at(0, y)), static_cast<std::streamsize>(picture.width) * 3);
     }
 }
+
+namespace {
+
+// The game started for these tests is shut down before the process ends, as
+// the real one is: sound threads stop and the context goes away while the
+// test runner is still in charge, not during the exit-time leak check.
+class ShutDownTheGame : public ::testing::Environment {
+public:
+    void TearDown() override {
+        delete theGame;
+        theGame = nullptr;
+    }
+};
+
+[[maybe_unused]] const ::testing::Environment* const shutDownTheGame =
+    ::testing::AddGlobalTestEnvironment(new ShutDownTheGame);
+
+}  // namespace
 
 }  // namespace scenetest
