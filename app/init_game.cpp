@@ -28,6 +28,19 @@ bool hasExtension(const std::string& name, const char* extension) {
     return name.size() >= length && strcasecmp(name.c_str() + name.size() - length, extension) == 0;
 }
 
+bool isSongName(const char* name) {
+    const char* dot = std::strrchr(name, '.');
+    if (dot == nullptr) {
+        return false;
+    }
+    for (const char* extension : kSongExtensions) {
+        if (strcasecmp(dot, extension) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // In name order, as the desktop's file system returns them, so the menu is the
 // same on every machine.
 bool beforeInMenu(const std::string& a, const std::string& b) {
@@ -81,16 +94,25 @@ void Core::initGame() {
 void Core::buildMusicList(const char* folder) {
     musicList.clear();
 
-    // The folder's regular files (directly in it, not in subfolders). Entries
-    // that cannot be read as files, such as folders named like songs or broken
-    // links, are no songs.
+    // The folder's readable regular files with a song's extension (directly in
+    // it, not in subfolders). A player's folder may hold tens of thousands of
+    // entries, so names are matched first and only the candidates are looked
+    // at: entries that cannot be read as files, such as folders named like
+    // songs or broken links, are no songs.
     std::vector<std::string> files;
     if (DIR* directory = opendir(folder)) {
         const int folderFd = dirfd(directory);
         while (const dirent* entry = readdir(directory)) {
-            struct stat info {};
-            if (fstatat(folderFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode) &&
-                faccessat(folderFd, entry->d_name, R_OK, 0) == 0) {
+            if (!isSongName(entry->d_name)) {
+                continue;
+            }
+            if (entry->d_type != DT_REG) {  // links, and file systems that do not say
+                struct stat info {};
+                if (fstatat(folderFd, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)) {
+                    continue;
+                }
+            }
+            if (faccessat(folderFd, entry->d_name, R_OK, 0) == 0) {
                 files.push_back(toString(entry->d_name));
             }
         }

@@ -10,7 +10,9 @@
 #include "game/carClass.h"
 #include "image/Texture.h"
 #include "platform/system.h"
+#include "platform/window.h"
 #include "render/FontHandler.h"
+#include "render/glyph_text.h"
 #include "render/sprite.h"
 
 namespace {
@@ -20,6 +22,17 @@ constexpr int kBarTexture = 10;
 // Screen positions may be negative on narrow displays; the print call takes
 // them as unsigned and clips what falls outside the window.
 unsigned pos(int value) { return static_cast<unsigned>(value); }
+
+// The "Selected: " line starts 40 pixels in, and at its scale of 0.4 every
+// character takes 20 pixels; one cell is kept free at the right edge.
+constexpr std::size_t kSelectedLineSize = 512;
+std::size_t selectedNameCells(plat::WindowHandle window) {
+    constexpr int kLeft = 40, kCell = 20, kPrefixCells = 10;
+    plat::Rect client{};
+    plat::getClientRect(window, &client);
+    const int cells = (client.right - client.left - kLeft) / kCell - kPrefixCells - 1;
+    return cells > 0 ? static_cast<std::size_t>(cells) : 0;
+}
 
 
 }  // namespace
@@ -90,8 +103,12 @@ void Core::drawHud() {
                                   "Use The Arrow Keys To Change Selected And Press Enter To Play.");
             }
             if (selectedSong >= 0 && static_cast<size_t>(selectedSong) < musicList.size()) {
-                fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f, "Selected: %s",
-                                  musicList[static_cast<size_t>(selectedSong)].c_str());
+                // A long name is shortened in its middle so that the whole line
+                // stays inside the window.
+                char name[kSelectedLineSize];
+                fitToCells(musicList[static_cast<size_t>(selectedSong)].c_str(), selectedNameCells(hWnd), name,
+                           sizeof name);
+                fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f, "Selected: %s", name);
             } else {
                 fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f,
                                   "Selected: (no songs in resources/Music)");

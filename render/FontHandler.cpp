@@ -4,10 +4,10 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <new>
 
 #include "diag/ErrorHandler.h"
+#include "render/glyph_text.h"
 
 FontHandler fontHandler;
 
@@ -99,8 +99,9 @@ void FontHandler::print(std::uint32_t fontId, std::uint32_t y, std::uint32_t x, 
     glColor3f(static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue));
     glScalef(scale, scale, 1.0f);
     if (font.listBase != 0) {
+        const std::size_t count = toGlyphCodes(text, glyphs, sizeof glyphs);
         glListBase(font.listBase - kFirstGlyphCode);
-        glCallLists(static_cast<GLsizei>(std::strlen(text)), GL_UNSIGNED_BYTE, text);
+        glCallLists(static_cast<GLsizei>(count), GL_UNSIGNED_BYTE, glyphs);
     }
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);

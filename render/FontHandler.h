@@ -12,9 +12,10 @@
 inline constexpr unsigned kGlyphCount = 100;
 inline constexpr unsigned kFirstGlyphCode = 32;
 inline constexpr unsigned kGlyphColumns = 10;
-// Every byte value owns a list of the font's block, so that no byte of a text
-// can call a list of someone else; the codes without a glyph (below 32, above
-// 131) hold a blank cell that only moves the pen.
+// Every byte value owns a list of the font's block, so that no byte can ever
+// call a list of someone else; texts are turned into glyph codes before they
+// are drawn (render/glyph_text.h), and the codes without a cell (below 32,
+// above 131) hold a blank that only moves the pen.
 inline constexpr unsigned kFontListCount = 256;
 
 class Font {
@@ -54,6 +55,7 @@ public:
 
     std::vector<std::unique_ptr<Font>> fonts;
     char text[512] = {};
+    char glyphs[512] = {};  // the text as cells of the sheet, one per character
 };
 
 extern FontHandler fontHandler;

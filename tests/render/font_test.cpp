@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "diag/ErrorHandler.h"
@@ -102,13 +103,14 @@ TEST_F(FontTest, FontsGetIdsFromOneInOrder) {
 
 TEST_F(FontTest, GlyphsAreCutFromTheSheetTopLeftFirst) {
     struct Cell {
-        char code;
+        const char* text;
         int column;
         int row;
     };
-    for (const Cell c : {Cell{' ', 0, 0}, Cell{'!', 1, 0}, Cell{'*', 0, 1}, Cell{'A', 3, 3}, Cell{'\x83', 9, 9}}) {
-        SCOPED_TRACE(std::string(1, c.code));
-        const std::vector<Extent> quads = printed(20, 30, std::string(1, c.code).c_str());
+    // The florin, U+0192 in UTF-8, is the last cell of the sheet.
+    for (const Cell c : {Cell{" ", 0, 0}, Cell{"!", 1, 0}, Cell{"*", 0, 1}, Cell{"A", 3, 3}, Cell{"\xC6\x92", 9, 9}}) {
+        SCOPED_TRACE(c.text);
+        const std::vector<Extent> quads = printed(20, 30, c.text);
         ASSERT_EQ(quads.size(), 1u);
         EXPECT_NEAR(quads[0].s0, c.column * kStep, 1e-5);
         EXPECT_NEAR(quads[0].s1, (c.column + 1) * kStep, 1e-5);
@@ -131,17 +133,19 @@ TEST_F(FontTest, EachGlyphMovesThePenOneCellAndPrintsStartAfresh) {
     EXPECT_NEAR(printed(0, 0, "42", 0.3f).back().x1, 30.0f, 1e-3) << "two glyphs of 15 pixels at scale 0.3";
 }
 
-TEST_F(FontTest, BytesWithoutAGlyphAreBlankCellsOfTheFont) {
-    const std::string text = std::string("A") + '\x01' + '\x7F' + '\xF0' + '\xFF' + "B";
-    const std::vector<Extent> quads = printed(10, 0, text.c_str());
-    // 0x7F is inside the sheet (an empty cell); the others have no cell and
-    // draw nothing, but every byte moves the pen.
-    ASSERT_EQ(quads.size(), 3u);
-    EXPECT_FLOAT_EQ(quads[0].x0, 0);
-    EXPECT_FLOAT_EQ(quads[1].x0, 100);
-    EXPECT_FLOAT_EQ(quads[2].x0, 250);
-    for (const Extent& e : quads) {
-        EXPECT_FLOAT_EQ(e.x1 - e.x0, 50.0f) << "a list outside the font's block was called";
+TEST_F(FontTest, CharactersWithoutAGlyphDrawOneStandInCellEach) {
+    // A control byte, a two-byte and a four-byte character, and a byte that
+    // starts no character: four stand-ins between A and B, one cell apart.
+    const std::vector<Extent> quads = printed(10, 0, "A\x01\xC3\xA9\xF0\x9F\x8E\xB5\xFF" "B");
+    ASSERT_EQ(quads.size(), 6u);
+    for (std::size_t i = 0; i < quads.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FLOAT_EQ(quads[i].x0, 50.0f * static_cast<float>(i));
+        EXPECT_FLOAT_EQ(quads[i].x1 - quads[i].x0, 50.0f) << "a list outside the font's block was called";
+        const bool standIn = i >= 1 && i <= 4;
+        // The stand-in is the cell of code 127: column 5 of the last row.
+        EXPECT_EQ(std::abs(quads[i].s0 - 5 * kStep) < 1e-5f && std::abs(quads[i].t1 - (1.0f - 9 * kStep)) < 1e-5f,
+                  standIn);
     }
 }
 

@@ -233,3 +233,42 @@ TEST_F(Overlay, ChainSwatchShowsTheColourOfTheLastBlock) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Overlay, ALongSongNameIsShortenedToStayInsideTheWindow) {
+    const std::vector<std::string> songs = core->musicList;
+    const int h2 = kScreenHeight / 2;
+    struct Case {
+        std::string name;
+        bool shortened;
+    };
+    const Case cases[] = {
+        {"Short.ogg", false},
+        {std::string(200, 'W') + ".ogg", true},
+        // Two hundred CJK characters: three bytes but one cell each.
+        {[] {
+             std::string name;
+             for (int i = 0; i < 200; ++i) {
+                 name += "\xE6\x9D\xB1";
+             }
+             return name + ".ogg";
+         }(),
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.size());
+        core->musicList = {c.name};
+        core->selectedSong = 0;
+        const Picture picture = draw(7);
+        const Box line = boxOf(picture, h2 + 20, h2 + 45, white);
+        ASSERT_FALSE(line.empty());
+        EXPECT_LE(line.right, picture.width - 20) << "one cell stays free at the right edge";
+        if (c.shortened) {
+            EXPECT_GT(line.right, picture.width - 60) << "the shortened line uses the width it has";
+        }
+    }
+    core->musicList = songs;
+}
+
+}  // namespace

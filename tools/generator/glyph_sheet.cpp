@@ -7,7 +7,7 @@
 
 unsigned windows1252ToUnicode(int code) {
     switch (code) {
-        case 127: return 0;       // DEL
+        case 127: return 0xFFFD;  // the game draws this for characters the sheet lacks
         case 128: return 0x20AC;  // euro sign
         case 129: return 0;       // unassigned
         case 130: return 0x201A;  // single low quotation mark

@@ -19,5 +19,7 @@ struct GlyphSheetLayout {
 // in `error`) when the font cannot be read.
 bool paintGlyphSheet(const std::string& fontPath, const GlyphSheetLayout& layout, Image& out, std::string& error);
 
-// The Unicode character of a Windows-1252 code, 0 for codes without one.
+// The Unicode character drawn in the cell of a Windows-1252 code, 0 for codes
+// left blank. The DEL cell holds the replacement character, which the game
+// draws for every character the sheet has no glyph for.
 unsigned windows1252ToUnicode(int code);

@@ -1,0 +1,143 @@
+#include "render/glyph_text.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr unsigned kNotACharacter = 0xFFFFFFFFu;
+
+bool continuation(unsigned char byte) { return (byte & 0xC0u) == 0x80u; }
+
+// Reads the character at `s` (not past its terminating zero) into `codePoint`
+// and returns its length in bytes: 1 with kNotACharacter for a byte that does
+// not start a well-formed sequence (stray continuation, overlong form,
+// surrogate, beyond U+10FFFF, cut short).
+std::size_t readCharacter(const unsigned char* s, unsigned* codePoint) {
+    const unsigned char lead = s[0];
+    *codePoint = kNotACharacter;
+    if (lead < 0x80u) {
+        *codePoint = lead;
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned value = 0;
+    unsigned char low = 0x80u, high = 0xBFu;  // allowed range of the second byte
+    if (lead >= 0xC2u && lead <= 0xDFu) {
+        length = 2;
+        value = lead & 0x1Fu;
+    } else if (lead >= 0xE0u && lead <= 0xEFu) {
+        length = 3;
+        value = lead & 0x0Fu;
+        low = lead == 0xE0u ? 0xA0u : 0x80u;
+        high = lead == 0xEDu ? 0x9Fu : 0xBFu;
+    } else if (lead >= 0xF0u && lead <= 0xF4u) {
+        length = 4;
+        value = lead & 0x07u;
+        low = lead == 0xF0u ? 0x90u : 0x80u;
+        high = lead == 0xF4u ? 0x8Fu : 0xBFu;
+    } else {
+        return 1;
+    }
+    if (s[1] < low || s[1] > high) {
+        return 1;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if (!continuation(s[i])) {  // also stops at the terminating zero
+            return 1;
+        }
+        value = (value << 6) | (s[i] & 0x3Fu);
+    }
+    *codePoint = value;
+    return length;
+}
+
+unsigned char glyphFor(unsigned codePoint) {
+    if (codePoint >= 32 && codePoint < 127) {
+        return static_cast<unsigned char>(codePoint);
+    }
+    switch (codePoint) {
+        case 0x20AC: return 128;  // euro sign
+        case 0x201A: return 130;  // single low quotation mark
+        case 0x0192: return 131;  // florin
+        default: return kStandInGlyph;
+    }
+}
+
+// Calls `visit(glyph, start, length)` for each character of `text`.
+template <typename Visit>
+void forEachCharacter(const char* text, Visit visit) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    std::size_t at = 0;
+    while (s[at] != 0) {
+        unsigned codePoint = 0;
+        const std::size_t length = readCharacter(s + at, &codePoint);
+        if (!visit(glyphFor(codePoint), at, length)) {
+            return;
+        }
+        at += length;
+    }
+}
+
+}  // namespace
+
+std::size_t toGlyphCodes(const char* text, char* codes, std::size_t capacity) {
+    if (capacity == 0) {
+        return 0;
+    }
+    std::size_t written = 0;
+    forEachCharacter(text, [&](unsigned char glyph, std::size_t, std::size_t) {
+        if (written + 1 >= capacity) {
+            return false;
+        }
+        codes[written++] = static_cast<char>(glyph);
+        return true;
+    });
+    codes[written] = '\0';
+    return written;
+}
+
+std::size_t glyphCount(const char* text) {
+    std::size_t count = 0;
+    forEachCharacter(text, [&](unsigned char, std::size_t, std::size_t) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+std::size_t fitToCells(const char* text, std::size_t cells, char* out, std::size_t capacity) {
+    if (capacity == 0) {
+        return 0;
+    }
+    const std::size_t count = glyphCount(text);
+    const char* const kEllipsis = "...";
+    const std::size_t ellipsisCells = count > cells ? std::min<std::size_t>(3, cells) : 0;
+    const std::size_t kept = cells > ellipsisCells ? cells - ellipsisCells : 0;
+    const std::size_t headCells = count > cells ? (kept + 1) / 2 : count;
+    const std::size_t tailFrom = count > cells ? count - (kept - headCells) : count;
+    std::size_t written = 0;
+    // Copies whole characters only, as long as they fit with the terminating zero.
+    auto copy = [&](const char* from, std::size_t length) {
+        if (written + length + 1 > capacity) {
+            return false;
+        }
+        std::memcpy(out + written, from, length);
+        written += length;
+        return true;
+    };
+    std::size_t index = 0;
+    bool room = true;
+    forEachCharacter(text, [&](unsigned char, std::size_t start, std::size_t length) {
+        if (index == headCells && ellipsisCells > 0) {
+            room = copy(kEllipsis, ellipsisCells);
+        }
+        if (room && (index < headCells || index >= tailFrom)) {
+            room = copy(text + start, length);
+        }
+        ++index;
+        return room;
+    });
+    out[written] = '\0';
+    return written;
+}
