@@ -1,8 +1,9 @@
 // Time from process start to the first presented picture: the game, full
 // screen with the generated resources and 1000 songs in its music folder,
 // beside a bare SDL program that opens a window with an OpenGL context and
-// presents one cleared frame, both started in turns in the same run. The
-// figure is the ratio of the medians.
+// presents one cleared frame, both started in turns in the same run; and the
+// game with twenty thousand files in its music folder beside the game with
+// none. The figures are the ratios of the medians.
 //
 // A preloaded probe notes the time of each buffer swap. The game presents in
 // its frame step before it draws, so its first swap shows a picture not yet
@@ -37,6 +38,9 @@ namespace fs = std::filesystem;
 using fixtures::AudioFormat;
 
 constexpr int kSongs = 1000;
+// A big collection: songs and other files, twenty thousand in all.
+constexpr int kHugeSongs = 14000;
+constexpr int kHugeOthers = 6000;
 
 long long monotonicNs() {
     timespec now{};
@@ -44,34 +48,50 @@ long long monotonicNs() {
     return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
 }
 
-// The game's folder with its 1000 songs: one short song in each format, the
-// rest links to them under their own names, some with upper-case extensions.
+// A game folder whose music folder holds `songs` songs: one short song in
+// each format, the rest links to them under their own names, some with
+// upper-case extensions; and `others` files that are no songs, as a player's
+// folder has them (covers, play lists, notes), with a few subfolders.
+benchworld::Folder* makeFolder(int songs, int others) {
+    auto* f = new benchworld::Folder;
+    std::vector<fs::path> originals;
+    for (AudioFormat format : fixtures::musicFormats()) {
+        if (static_cast<int>(originals.size()) >= songs) {
+            break;
+        }
+        const std::string name =
+            std::string("Song 0000-") + fixtures::extension(format) + "." + fixtures::extension(format);
+        if (!f->ready() || !f->addSong(name, format, fixtures::tone(220.0, 1.0))) {
+            return f;
+        }
+        originals.push_back(f->music() / name);
+    }
+    for (int i = static_cast<int>(originals.size()); i < songs; ++i) {
+        const fs::path& original = originals[static_cast<std::size_t>(i) % originals.size()];
+        std::string extension = original.extension().string();
+        if (i % 10 == 0) {
+            std::transform(extension.begin(), extension.end(), extension.begin(), ::toupper);
+        }
+        char name[64];
+        std::snprintf(name, sizeof name, "Song %05d%s", i, extension.c_str());
+        fs::create_hard_link(original, f->music() / name);
+    }
+    const char* const kOtherKinds[] = {".jpg", ".txt", ".m3u", ".nfo", ".cue", ".lrc", ".png", ""};
+    for (int i = 0; i < others; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "Other %05d%s", i, kOtherKinds[i % 8]);
+        std::ofstream(f->music() / name) << "not a song";
+    }
+    for (int i = 0; i < others / 1000; ++i) {
+        fs::create_directories(f->music() / ("Album " + std::to_string(i) + ".mp3"));
+    }
+    fs::create_directories(f->path() / "runtime");
+    fs::permissions(f->path() / "runtime", fs::perms::owner_all);
+    return f;
+}
+
 benchworld::Folder& gameFolder() {
-    static benchworld::Folder* folder = [] {
-        auto* f = new benchworld::Folder;
-        std::vector<fs::path> originals;
-        for (AudioFormat format : fixtures::musicFormats()) {
-            const std::string name = std::string("Song 0000-") + fixtures::extension(format) + "." +
-                                     fixtures::extension(format);
-            if (!f->ready() || !f->addSong(name, format, fixtures::tone(220.0, 1.0))) {
-                return f;
-            }
-            originals.push_back(f->music() / name);
-        }
-        for (int i = static_cast<int>(originals.size()); i < kSongs; ++i) {
-            const fs::path& original = originals[static_cast<std::size_t>(i) % originals.size()];
-            std::string extension = original.extension().string();
-            if (i % 10 == 0) {
-                std::transform(extension.begin(), extension.end(), extension.begin(), ::toupper);
-            }
-            char name[64];
-            std::snprintf(name, sizeof name, "Song %04d%s", i, extension.c_str());
-            fs::create_hard_link(original, f->music() / name);
-        }
-        fs::create_directories(f->path() / "runtime");
-        fs::permissions(f->path() / "runtime", fs::perms::owner_all);
-        return f;
-    }();
+    static benchworld::Folder* folder = makeFolder(kSongs, 0);
     return *folder;
 }
 
@@ -183,6 +203,47 @@ void BM_StartToFirstPicture(benchmark::State& state) {
     state.counters["ratio"] = median(game) / median(bare);
 }
 BENCHMARK(BM_StartToFirstPicture)->Iterations(9)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The same start-up with twenty thousand files in the music folder, beside
+// an empty music folder, in turns in the same run. The ratio of the medians
+// is the cost of the scan as a player with a big collection feels it.
+void BM_StartWithHugeMusicFolder(benchmark::State& state) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        state.SkipWithError("needs an X display (DISPLAY is unset)");
+        return;
+    }
+    static benchworld::Folder* empty = makeFolder(0, 0);
+    static benchworld::Folder* huge = makeFolder(kHugeSongs, kHugeOthers);
+    for (benchworld::Folder* folder : {empty, huge}) {
+        if (!folder->ready()) {
+            state.SkipWithError(folder->error().c_str());
+            return;
+        }
+    }
+    std::vector<double> emptyMs, hugeMs;
+    for (auto _ : state) {
+        const Timing e = runProbed(REDAVAVE_GAME_BINARY, {}, empty->path(), 2);
+        const Timing h = runProbed(REDAVAVE_GAME_BINARY, {}, huge->path(), 2);
+        if (!e.error.empty() || !h.error.empty()) {
+            state.SkipWithError((e.error + h.error).c_str());
+            return;
+        }
+        emptyMs.push_back(e.swapMs[1]);
+        hugeMs.push_back(h.swapMs[1]);
+        state.SetIterationTime(h.swapMs[1] / 1000.0);
+    }
+    std::ifstream log(huge->path() / "log.txt");
+    const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    if (text.find("#Initalized Audio") == std::string::npos || text.find("Could Not Find Any Music!") != std::string::npos) {
+        state.SkipWithError(("the game did not start as it should: " + text).c_str());
+        return;
+    }
+    state.counters["files"] = kHugeSongs + kHugeOthers;
+    state.counters["empty_folder_ms"] = median(emptyMs);
+    state.counters["huge_folder_ms"] = median(hugeMs);
+    state.counters["ratio"] = median(hugeMs) / median(emptyMs);
+}
+BENCHMARK(BM_StartWithHugeMusicFolder)->Iterations(11)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
