@@ -16,22 +16,14 @@
 #include <vector>
 
 #include "tests/e2e/game_process.h"
+#include "tests/e2e/pictures.h"
 #include "tests/support/audio_fixtures.h"
 #include "tests/support/lane_song.h"
 
 namespace {
 
-using e2e::Image;
-using Pixel = const std::uint8_t*;
+using namespace e2e;
 
-const std::filesystem::path kArtefacts = std::filesystem::path(REDAVAVE_BINARY_DIR) / "test-artefacts" / "e2e";
-
-void sleepFor(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
-
-bool greenText(Pixel p) { return p[1] > 128 && p[0] < 80 && p[2] < 160; }
-bool whiteText(Pixel p) { return p[0] > 150 && p[1] > 150 && p[2] > 150; }
-// The veil, (0, 0, 0.4) at opacity 0.7, over the black of space.
-bool veilOverSpace(Pixel p) { return p[0] <= 3 && p[1] <= 3 && p[2] >= 60 && p[2] <= 80; }
 // A block: one colour channel full, the others off (blocks are drawn unlit).
 int blockColour(Pixel p) {
     const auto off = [](std::uint8_t v) { return v <= 10; };
@@ -39,38 +31,6 @@ int blockColour(Pixel p) {
     if (p[1] >= 250 && off(p[0]) && off(p[2])) return 2;
     if (p[2] >= 250 && off(p[0]) && off(p[1])) return 3;
     return 0;
-}
-
-struct Box {
-    int left = -1, right = -1;
-    bool empty() const { return left < 0; }
-};
-
-// Pixels that pass `test` in the rows [from, to) counted from the bottom, as the game places its texts.
-Box rowsBox(const Image& image, int from, int to, const std::function<bool(Pixel)>& test) {
-    Box box;
-    for (int up = std::max(from, 0); up < to && up < image.height; ++up) {
-        const int y = image.height - 1 - up;
-        for (int x = 0; x < image.width; ++x) {
-            if (test(image.at(x, y))) {
-                box.left = box.empty() || x < box.left ? x : box.left;
-                box.right = x > box.right ? x : box.right;
-            }
-        }
-    }
-    return box;
-}
-
-// Share of the picture above the score bar that shows the veil over space.
-double veilShare(const Image& image) {
-    long veil = 0, all = 0;
-    for (int y = 0; y < image.height - 100; y += 2) {
-        for (int x = 0; x < image.width; x += 2) {
-            veil += veilOverSpace(image.at(x, y)) ? 1 : 0;
-            ++all;
-        }
-    }
-    return all == 0 ? 0.0 : static_cast<double>(veil) / static_cast<double>(all);
 }
 
 // The lanes of the blocks on screen. Lane offsets are lateral, and the camera
@@ -126,28 +86,12 @@ protected:
         if (std::getenv("DISPLAY") == nullptr) {
             GTEST_SKIP() << "needs an X display (DISPLAY is unset); the test command starts Xvfb";
         }
-        std::filesystem::create_directories(kArtefacts);
     }
 
     void writeSong(const std::string& name, const fixtures::ToneSong& song) {
         std::string error;
         ASSERT_TRUE(fixtures::writeSong((folder.musicFolder() / name).string(), fixtures::AudioFormat::Ogg, song, &error))
             << error;
-    }
-
-    // Screenshots until `wanted` holds, at most `seconds`; the last one is kept as `name`.
-    Image waitForPicture(e2e::GameProcess& game, const std::string& name, double seconds,
-                         const std::function<bool(const Image&)>& wanted) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        Image image;
-        do {
-            image = game.screenshot(kArtefacts / (name + ".png"));
-            if (!image.rgb.empty() && wanted(image)) {
-                break;
-            }
-            sleepFor(0.1);
-        } while (std::chrono::steady_clock::now() < deadline);
-        return image;
     }
 
     e2e::GameFolder folder;
@@ -162,9 +106,7 @@ TEST_F(FullGameTest, SongFromTheWelcomeMenuToTheScoreAndBackThenEscape) {
     ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
 
     // Welcome menu: veil over the planets, the welcome line, the first song selected.
-    const auto songRow = [](const Image& image) {
-        return rowsBox(image, image.height / 2 + 15, image.height / 2 + 45, whiteText);
-    };
+    const auto songRow = selectedSongRow;
     const Image welcome = waitForPicture(game, "1_welcome_menu", 10.0, [&](const Image& image) {
         return veilShare(image) > 0.3 && !songRow(image).empty();
     });
@@ -190,12 +132,12 @@ TEST_F(FullGameTest, SongFromTheWelcomeMenuToTheScoreAndBackThenEscape) {
     // lasts 7 s, long enough for the pause below to come while it plays.
     ASSERT_TRUE(game.key({"Return"}));
     std::set<int> lanes;
-    const Image playing = waitForPicture(game, "4_playing", 4.0, [&](const Image& image) {
+    const Image during = waitForPicture(game, "4_playing", 4.0, [&](const Image& image) {
         const std::set<int> now = lanesOfBlocks(image);
         lanes.insert(now.begin(), now.end());
         return lanes.size() == 3;
     });
-    EXPECT_LT(veilShare(playing), 0.02) << "no veil while playing";
+    EXPECT_LT(veilShare(during), 0.02) << "no veil while playing";
     EXPECT_EQ(lanes, (std::set<int>{1, 2, 3})) << "objects seen in " << lanes.size() << " lanes";
 
     // P pauses: the veil and the pause lines; P again goes on.
@@ -209,10 +151,7 @@ TEST_F(FullGameTest, SongFromTheWelcomeMenuToTheScoreAndBackThenEscape) {
     ASSERT_TRUE(game.key({"p"}));
 
     // The song ends and the course empties: the Score menu.
-    const auto scoreRow = [h2](const Image& image) { return rowsBox(image, h2 + 100, h2 + 145, greenText); };
-    const Image score = waitForPicture(game, "6_score_menu", 20.0, [&](const Image& image) {
-        return !scoreRow(image).empty() && veilShare(image) > 0.3;
-    });
+    const Image score = waitForPicture(game, "6_score_menu", 20.0, inScoreMenu);
     EXPECT_FALSE(scoreRow(score).empty()) << "Your Score: %i!";
     EXPECT_GT(veilShare(score), 0.3);
     EXPECT_TRUE(rowsBox(score, h2 + 250, h2 + 275, greenText).empty()) << "no welcome line any more";
@@ -220,14 +159,10 @@ TEST_F(FullGameTest, SongFromTheWelcomeMenuToTheScoreAndBackThenEscape) {
 
     // Space replays the song: play again, then the Score menu again at its end.
     ASSERT_TRUE(game.key({"space"}));
-    const Image replay = waitForPicture(game, "7_replaying", 5.0, [&](const Image& image) {
-        return scoreRow(image).empty() && veilShare(image) < 0.02;
-    });
+    const Image replay = waitForPicture(game, "7_replaying", 5.0, playing);
     EXPECT_TRUE(scoreRow(replay).empty());
     EXPECT_LT(veilShare(replay), 0.02);
-    const Image scoreAgain = waitForPicture(game, "8_score_menu_again", 20.0, [&](const Image& image) {
-        return !scoreRow(image).empty() && veilShare(image) > 0.3;
-    });
+    const Image scoreAgain = waitForPicture(game, "8_score_menu_again", 20.0, inScoreMenu);
     EXPECT_FALSE(scoreRow(scoreAgain).empty());
 
     ASSERT_TRUE(game.key({"Escape"}));

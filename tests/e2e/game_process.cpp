@@ -269,10 +269,14 @@ Image GameProcess::screenshot(const std::filesystem::path& keepAs) {
         return {};
     }
     if (!keepAs.empty()) {
-        std::filesystem::create_directories(keepAs.parent_path());
-        run("convert " + quote(file.string()) + " " + quote(keepAs.string()));
+        keepLastScreenshot(keepAs);
     }
     return readPpm(readFile(file));
+}
+
+void GameProcess::keepLastScreenshot(const std::filesystem::path& keepAs) const {
+    std::filesystem::create_directories(keepAs.parent_path());
+    run("convert " + quote((folder_.path() / "screenshot.ppm").string()) + " " + quote(keepAs.string()));
 }
 
 std::string GameProcess::standardError() const { return readFile(errPath_); }

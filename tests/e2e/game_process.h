@@ -60,6 +60,8 @@ public:
     bool key(const std::vector<std::string>& keys);
     // The window's picture; empty on failure.
     Image screenshot(const std::filesystem::path& keepAs = {});
+    // Converts the last screenshot into a picture file (by its extension) for a person to look at.
+    void keepLastScreenshot(const std::filesystem::path& keepAs) const;
     // Exit code, or -1 when the game did not end in time (it is killed then).
     int waitForExit(double seconds = 20.0);
     bool running();
