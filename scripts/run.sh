@@ -46,12 +46,16 @@ if [ -n "$music" ]; then
     echo "run.sh: music folder '$music' does not exist" >&2
     exit 2
   fi
-  linked=0
-  while IFS= read -r -d '' song; do
-    ln -sf "$(realpath "$song")" "$run_dir/resources/Music/$(basename "$song")"
-    linked=$((linked + 1))
-  done < <(find "$music" -maxdepth 1 -type f \( -iname '*.mp3' -o -iname '*.mp2' -o -iname '*.ogg' \
-             -o -iname '*.flac' -o -iname '*.wma' \) -print0)
+  # The links of an earlier --music go first; the generated songs are files
+  # and stay. One ln for all the songs, so that a big collection links quickly;
+  # names that start with a dash or hold any other character are taken as they
+  # are, and a song named like a generated one leaves that one in place.
+  dest="$run_dir/resources/Music"
+  find "$dest" -maxdepth 1 -type l -delete
+  music="$(realpath -- "$music")"
+  find "$music" -maxdepth 1 -xtype f \( -iname '*.mp3' -o -iname '*.mp2' -o -iname '*.ogg' \
+      -o -iname '*.flac' -o -iname '*.wma' \) -exec ln -s -t "$dest" -- {} + 2>/dev/null || true
+  linked="$(find "$dest" -maxdepth 1 -type l | wc -l)"
   echo "run.sh: linked $linked song(s) from $music"
 fi
 
