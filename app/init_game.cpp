@@ -5,7 +5,6 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -94,11 +93,12 @@ void Core::initGame() {
 void Core::buildMusicList(const char* folder) {
     musicList.clear();
 
-    // The folder's readable regular files with a song's extension (directly in
-    // it, not in subfolders). A player's folder may hold tens of thousands of
-    // entries, so names are matched first and only the candidates are looked
-    // at: entries that cannot be read as files, such as folders named like
-    // songs or broken links, are no songs.
+    // The folder's regular files with a song's extension (directly in it, not
+    // in subfolders). A player's folder may hold tens of thousands of entries,
+    // so names are matched first and only links, and entries of file systems
+    // that do not tell the kind, cost a look at the file: folders named like
+    // songs and broken links are no songs. A file that cannot be read is
+    // listed like any other and reported when it is chosen.
     std::vector<std::string> files;
     if (DIR* directory = opendir(folder)) {
         const int folderFd = dirfd(directory);
@@ -106,15 +106,13 @@ void Core::buildMusicList(const char* folder) {
             if (!isSongName(entry->d_name)) {
                 continue;
             }
-            if (entry->d_type != DT_REG) {  // links, and file systems that do not say
+            if (entry->d_type != DT_REG) {
                 struct stat info {};
                 if (fstatat(folderFd, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)) {
                     continue;
                 }
             }
-            if (faccessat(folderFd, entry->d_name, R_OK, 0) == 0) {
-                files.push_back(toString(entry->d_name));
-            }
+            files.push_back(toString(entry->d_name));
         }
         closedir(directory);
     }
