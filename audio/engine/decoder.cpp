@@ -18,6 +18,11 @@ namespace snd {
 
 namespace {
 
+// Output frames the resampler hands over per call; what does not fit stays
+// inside it for the next call. A damaged header can declare a rate of 1 Hz,
+// and a frame of it converted whole would ask for gigabytes at once.
+constexpr int kConvertFrames = 8192;
+
 Result openError(int error) {
     if (error == AVERROR(ENOENT) || error == AVERROR(ENOTDIR)) {
         return ERR_FILE_NOT_FOUND;
@@ -111,36 +116,44 @@ bool Decoder::convert() {
     }
     av_channel_layout_uninit(&inLayout);
 
-    int room = swr_get_out_samples(resampler, frame->nb_samples);
-    if (room < 0) {
-        return false;
-    }
-    pending.resize(static_cast<size_t>(room) * outChannels);
-    uint8_t* outPlane = reinterpret_cast<uint8_t*>(pending.data());
-    int frames = swr_convert(resampler, &outPlane, room, const_cast<const uint8_t**>(frame->extended_data),
-                             frame->nb_samples);
-    pendingFrames = frames > 0 ? frames : 0;
-    pendingOffset = 0;
-    return true;
+    return takeConverted(const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
 }
 
-void Decoder::flushResampler() {
+bool Decoder::takeConverted(const uint8_t** input, int inputFrames) {
+    pending.resize(static_cast<size_t>(kConvertFrames) * 2);
+    uint8_t* outPlane = reinterpret_cast<uint8_t*>(pending.data());
+    const int frames = swr_convert(resampler, &outPlane, kConvertFrames, input, inputFrames);
+    pendingFrames = frames > 0 ? frames : 0;
+    pendingOffset = 0;
+    // A full block may have left more behind.
+    resamplerHolds = frames == kConvertFrames;
+    return frames >= 0;
+}
+
+bool Decoder::takeHeldBack() {
+    // No new input: planar input still has its pointer per channel read,
+    // though none is followed. The resampler takes at most 64 channels.
+    static const uint8_t* const kNoInput[64] = {};
+    return takeConverted(const_cast<const uint8_t**>(kNoInput), 0) && pendingFrames > 0;
+}
+
+bool Decoder::flushResampler() {
     pendingFrames = 0;
     pendingOffset = 0;
-    if (resampler == nullptr) {
-        return;
+    if (resampler == nullptr || !takeConverted(nullptr, 0)) {
+        resamplerHolds = false;
     }
-    int room = swr_get_out_samples(resampler, 0);
-    if (room <= 0) {
-        return;
-    }
-    pending.resize(static_cast<size_t>(room) * outChannels);
-    uint8_t* outPlane = reinterpret_cast<uint8_t*>(pending.data());
-    int frames = swr_convert(resampler, &outPlane, room, nullptr, 0);
-    pendingFrames = frames > 0 ? frames : 0;
+    return pendingFrames > 0;
 }
 
 bool Decoder::decodeMore() {
+    if (ended) {
+        // The resampler's tail, a block at a time.
+        return resamplerHolds && flushResampler();
+    }
+    if (resamplerHolds && takeHeldBack()) {
+        return true;
+    }
     // A damaged stretch costs its own packets only. A file whose packets
     // keep failing would hold us here forever, though: that long a run of
     // failures means the rest is not audio.
@@ -179,8 +192,8 @@ bool Decoder::decodeMore() {
         }
         // The decoder has given all it has.
         ended = true;
-        flushResampler();
-        return pendingFrames > 0;
+        resamplerHolds = true;
+        return flushResampler();
     }
     return false;
 }

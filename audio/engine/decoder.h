@@ -27,7 +27,7 @@ public:
     // Writes up to `maxFrames` frames; fewer only once the file has ended
     // (then finished() is true). Undecodable packets are skipped.
     int read(float* out, int maxFrames);
-    bool finished() const { return ended && pendingFrames == 0; }
+    bool finished() const { return ended && !resamplerHolds && pendingFrames == 0; }
     // Frames handed out by read() so far.
     std::int64_t framesRead() const { return produced; }
 
@@ -41,7 +41,12 @@ private:
     // Decodes the next frame into `pending`; false at the end of the file.
     bool decodeMore();
     bool convert();
-    void flushResampler();
+    // Converts into `pending` at most one block; the resampler keeps the rest.
+    bool takeConverted(const uint8_t** input, int inputFrames);
+    // What the resampler held back from earlier input; false when nothing.
+    bool takeHeldBack();
+    // The resampler's tail at the end of the file, a block per call.
+    bool flushResampler();
 
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
@@ -55,6 +60,7 @@ private:
     int outChannels = 2;  // mono files are resampled as mono and doubled
     bool draining = false;
     bool ended = false;
+    bool resamplerHolds = false;  // the last conversion filled its block: more may wait
 
     std::vector<float> pending;  // converted frames not yet read, interleaved in outChannels
     int pendingFrames = 0;

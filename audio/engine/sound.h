@@ -52,9 +52,10 @@ inline constexpr unsigned MODE_SOFTWARE = 0x40;
 
 class Sound {
 public:
-    // For a stream the length is first estimated from the file's packets; once
-    // a play has decoded to the end it is the exact decoded length, which is
-    // also the position a finished channel reports.
+    // For a stream the length is first estimated from the file's packets, and
+    // kept ahead of what a play has decoded when the packets promised less;
+    // once a play has decoded to the end it is the exact decoded length, which
+    // is also the position a finished channel reports.
     Result getLength(unsigned* length, unsigned timeUnit);
     // Stops every channel that plays the sound, then frees it.
     Result release();

@@ -358,13 +358,22 @@ bool SystemImpl::pump(int ahead, int chunk) {
         }
         Decoder& decoder = *channel.decoder;
         channel.ring.write(need, [&decoder](float* out, int frames) { return decoder.read(out, frames); });
+        std::atomic<std::int64_t>& length = channel.sound.load(std::memory_order_relaxed)->lengthFrames;
         if (decoder.finished()) {
             // From here on the length is what was really decoded, which is
             // exactly where the channel's position will stop.
-            channel.sound.load(std::memory_order_relaxed)->lengthFrames.store(decoder.framesRead());
+            length.store(decoder.framesRead());
             channel.decodeDone.store(true, std::memory_order_release);
             channel.decoder.reset();
-        } else if (channel.ring.readable() < ahead) {
+            continue;
+        }
+        if (decoder.framesRead() >= length.load(std::memory_order_relaxed)) {
+            // The packets promised less than this (damaged ones can lack a
+            // duration). Keep the length ahead of the position, or the song
+            // would look finished while it still plays.
+            length.store(decoder.framesRead() + kMixRate);
+        }
+        if (channel.ring.readable() < ahead) {
             wantsMore = true;
         }
     }

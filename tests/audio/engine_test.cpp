@@ -145,6 +145,52 @@ TEST_F(EngineTest, FinishedChannelAnswersWithPositionEqualToLengthInEveryFormat)
     }
 }
 
+// Renders until the channel stops, checking what the game checks every frame:
+// while the song plays, its position must not pass its length, or the
+// game's end-of-song test would fire in the middle of it. The frames rendered,
+// or -1 when it still plays after `limitSeconds`.
+long playWatchingTheEnd(snd::Channel* channel, snd::Sound* sound, double limitSeconds) {
+    constexpr int kStep = 480;  // 10 ms
+    long rendered = 0;
+    bool playing = true;
+    while (channel->isPlaying(&playing) == snd::OK && playing) {
+        if (rendered > static_cast<long>(limitSeconds * snd::kMixRate)) {
+            return -1;
+        }
+        const unsigned position = positionMs(channel);
+        const unsigned length = lengthMs(sound);
+        if (position > length) {
+            ADD_FAILURE() << "still playing at " << position << " ms, past the length of " << length << " ms";
+            return -1;
+        }
+        snd::testing::render(kStep);
+        rendered += kStep;
+    }
+    return rendered;
+}
+
+// Keeps the first `fraction` of the file's bytes, as a copy broken off
+// halfway does.
+void cutFile(const std::string& path, double fraction) {
+    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(std::filesystem::file_size(path) * fraction));
+}
+
+// Inserts `count` random bytes in the middle of the file.
+void spliceNoise(const std::string& path, int count, unsigned seed) {
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::mt19937 noise(seed);
+    std::string garbage;
+    for (int i = 0; i < count; ++i) {
+        garbage.push_back(static_cast<char>(noise()));
+    }
+    bytes.insert(bytes.size() / 2, garbage);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
 // Files whose container states a duration that is not what decodes.
 TEST_F(EngineTest, LengthFollowsWhatDecodesWhenTheFileMisstatesIt) {
     audiotest::TempDir scratch;
@@ -169,17 +215,39 @@ TEST_F(EngineTest, LengthFollowsWhatDecodesWhenTheFileMisstatesIt) {
         }
     }
 
+    // Songs broken off halfway: an mp3 whose Xing/LAME header still counts
+    // the frames of all four seconds, one without such a header, and an ogg.
+    fixtures::ToneSong noHeader = fixtures::tone(440.0, 4.0);
+    noHeader.variableBitRateWithoutLengthHeader = true;
+    const std::string cutMp3 = audiotest::writeSong(scratch, "cut", AudioFormat::Mp3, fixtures::tone(440.0, 4.0));
+    const std::string cutMp3NoHeader = audiotest::writeSong(scratch, "cut_noheader", AudioFormat::Mp3, noHeader);
+    const std::string cutOgg = audiotest::writeSong(scratch, "cut", AudioFormat::Ogg, fixtures::tone(440.0, 4.0));
+    for (const std::string& path : {cutMp3, cutMp3NoHeader, cutOgg}) {
+        cutFile(path, 0.5);
+    }
+    // Two kilobytes of noise inserted halfway: what is around them plays.
+    const std::string splicedMp3 =
+        audiotest::writeSong(scratch, "spliced", AudioFormat::Mp3, fixtures::tone(440.0, 4.0));
+    const std::string splicedOgg =
+        audiotest::writeSong(scratch, "spliced", AudioFormat::Ogg, fixtures::tone(440.0, 4.0));
+    spliceNoise(splicedMp3, 2048, 11);
+    spliceNoise(splicedOgg, 2048, 13);
+
     // Half the bytes of the cut file hold less than half its audio: its
     // header blocks come first. Its declared four seconds are far off anyway.
     // Before play the length is read from the packets, which cannot know
-    // what the damaged ones would have held.
+    // what the damaged ones would have held. FFmpeg writes Ogg pages of a
+    // second each; the page that is cut or damaged is lost whole.
     struct Case {
         std::string path;
         double seconds;
         double tolerance;
         double toleranceBeforePlay;
     };
-    const Case cases[] = {{vbrPath, 3.0, 0.05, 0.05}, {cutPath, 1.5, 0.5, 0.5}, {damagedPath, 1.75, 0.25, 0.5}};
+    const Case cases[] = {{vbrPath, 3.0, 0.05, 0.05},          {cutPath, 1.5, 0.5, 0.5},
+                          {damagedPath, 1.75, 0.25, 0.5},      {cutMp3, 2.0, 0.1, 0.1},
+                          {cutMp3NoHeader, 2.0, 0.3, 0.3},     {cutOgg, 1.5, 0.5, 0.5},
+                          {splicedMp3, 4.0, 0.1, 0.1},         {splicedOgg, 3.0, 0.1, 0.1}};
     audiotest::OfflineSystem system;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -188,10 +256,26 @@ TEST_F(EngineTest, LengthFollowsWhatDecodesWhenTheFileMisstatesIt) {
         EXPECT_NEAR(lengthMs(sound), c.seconds * 1000.0, c.toleranceBeforePlay * 1000.0);
         snd::Channel* channel = nullptr;
         ASSERT_EQ(system->playSound(snd::CHANNEL_FREE, sound, false, &channel), snd::OK);
-        ASSERT_GE(audiotest::renderUntilDone(channel, c.seconds + 2.0), 0);
+        ASSERT_GE(playWatchingTheEnd(channel, sound, c.seconds + 2.0), 0);
         EXPECT_EQ(positionMs(channel), lengthMs(sound));
         EXPECT_NEAR(lengthMs(sound), c.seconds * 1000.0, c.tolerance * 1000.0);
     }
+}
+
+// At 2 Hz every sample of a frame becomes half a second at the mix rate:
+// the frames are converted a block at a time, and none of it may be lost.
+TEST(EngineStreams, FramesAtATinyRatePlayWhole) {
+    audiotest::TempDir scratch;
+    fixtures::ToneSong song = fixtures::tone(0.1, 24.0);
+    song.sampleRate = 2;
+    song.channels = 1;
+    const std::string path = audiotest::writeSong(scratch, "slow", AudioFormat::Flac, song);
+    audiotest::OfflineSystem system;
+    auto [sound, channel] = audiotest::play(system.get(), path, true);
+    ASSERT_NE(channel, nullptr);
+    ASSERT_GE(playWatchingTheEnd(channel, sound, 30.0), 0);
+    EXPECT_EQ(positionMs(channel), lengthMs(sound));
+    EXPECT_NEAR(lengthMs(sound), 24000.0, 100.0);
 }
 
 TEST_F(EngineTest, PauseHoldsPositionAndSilencesTheSpectrum) {
@@ -305,6 +389,9 @@ TEST_F(EngineTest, FilesThatCannotBePlayedAreRefusedWithTheirReason) {
     std::ofstream(scratch.file("notes.mp3")) << "This is a shopping list, not a song.\n";
     std::ofstream(scratch.file("empty.ogg"));
     std::filesystem::create_directory(scratch.file("folder.flac"));
+    // A tag and no frames: what is left of a download that stopped early.
+    std::ofstream(scratch.file("tag_only.mp3"), std::ios::binary)
+        << std::string("ID3\x04\0\0\0\0\0\x14", 10) << std::string(20, '\0');
     struct Case {
         std::string path;
         snd::Result expected;
@@ -314,6 +401,7 @@ TEST_F(EngineTest, FilesThatCannotBePlayedAreRefusedWithTheirReason) {
         {scratch.file("notes.mp3"), snd::ERR_NOT_AUDIO},
         {scratch.file("empty.ogg"), snd::ERR_NOT_AUDIO},
         {scratch.file("folder.flac"), snd::ERR_FILE_READ},
+        {scratch.file("tag_only.mp3"), snd::ERR_NOT_AUDIO},
     };
     audiotest::OfflineSystem system;
     for (const Case& c : cases) {
@@ -322,6 +410,59 @@ TEST_F(EngineTest, FilesThatCannotBePlayedAreRefusedWithTheirReason) {
         EXPECT_EQ(system->createSound(c.path.c_str(), 0x20, nullptr, &sound), c.expected) << c.path;
         EXPECT_EQ(sound, nullptr);
     }
+}
+
+// A stream opens its file again for every play: a song removed or replaced
+// since it was opened is refused when played again, and the play already
+// going, which holds its file open, ends as it would have.
+TEST(EngineStreams, SongThatVanishesAfterOpeningIsRefusedWhenPlayedAgain) {
+    audiotest::TempDir scratch;
+    const std::string path = audiotest::writeSong(scratch, "song", AudioFormat::Ogg, fixtures::tone(440.0, 1.0));
+    audiotest::OfflineSystem system;
+    auto [sound, channel] = audiotest::play(system.get(), path, true);
+    ASSERT_NE(channel, nullptr);
+    snd::testing::render(4800);
+    std::filesystem::remove(path);
+    snd::Channel* again = nullptr;
+    EXPECT_EQ(system->playSound(snd::CHANNEL_FREE, sound, false, &again), snd::ERR_FILE_NOT_FOUND);
+    EXPECT_EQ(again, nullptr);
+    ASSERT_GE(playWatchingTheEnd(channel, sound, 3.0), 0);
+    EXPECT_EQ(positionMs(channel), lengthMs(sound));
+    EXPECT_NEAR(lengthMs(sound), 1000.0, 50.0);
+
+    std::ofstream(path) << "This is a shopping list, not a song.\n";
+    EXPECT_EQ(system->playSound(snd::CHANNEL_FREE, sound, false, &again), snd::ERR_NOT_AUDIO);
+    EXPECT_EQ(again, nullptr);
+    EXPECT_EQ(positionMs(channel), lengthMs(sound));  // the finished channel still answers
+}
+
+// Every input that ever broke the song fuzzer, opened from the music folder
+// as the game does: refused for a reason that fits, or played to an end
+// where the position is the length. The fuzzer stops at 20 s of sound.
+TEST(EngineFuzzRegressions, SongsAreRefusedOrPlayToTheirEnd) {
+    audiotest::OfflineSystem system;
+    int replayed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(REDAVAVE_SOURCE_DIR "/fuzz/regressions/song")) {
+        const std::string path = entry.path().string();
+        SCOPED_TRACE(path);
+        ++replayed;
+        snd::Sound* sound = nullptr;
+        const snd::Result opened = system->createStream(path.c_str(), 0x49, nullptr, &sound);
+        if (opened != snd::OK) {
+            EXPECT_TRUE(opened == snd::ERR_NOT_AUDIO || opened == snd::ERR_FILE_READ ||
+                        opened == snd::ERR_OUT_OF_MEMORY)
+                << snd::errorString(opened);
+            EXPECT_EQ(sound, nullptr);
+            continue;
+        }
+        snd::Channel* channel = nullptr;
+        ASSERT_EQ(system->playSound(snd::CHANNEL_FREE, sound, false, &channel), snd::OK);
+        if (playWatchingTheEnd(channel, sound, 20.0) >= 0) {
+            EXPECT_EQ(positionMs(channel), lengthMs(sound));
+        }
+        EXPECT_EQ(sound->release(), snd::OK);
+    }
+    EXPECT_GT(replayed, 0);
 }
 
 TEST(EngineResults, EveryCodeHasItsOwnText) {
