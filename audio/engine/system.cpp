@@ -13,6 +13,11 @@ extern "C" {
 
 namespace snd {
 
+#ifndef REDAVAVE_DECODERS_ON_DEMAND
+// Linked with the program: nothing to load.
+void loadDecodersAhead() {}
+#endif
+
 namespace {
 
 // Systems whose threads must be stopped before the process exits: a sound
