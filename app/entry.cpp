@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "app/Core.h"
-#include "audio/engine/sound.h"
 #include "diag/ErrorHandler.h"
 #include "platform/instance_lock.h"
 #include "platform/system.h"
@@ -36,8 +35,6 @@ int gameMain(plat::ModuleHandle instance, const char* commandLine) {
         instanceLock = nullptr;
         return 1;
     }
-    // The sound libraries load while the window opens and the textures load.
-    snd::loadDecodersAhead();
 
     Core core;
     core.parseCommandLine(commandLine);

@@ -21,10 +21,6 @@ extern "C" {
 
 #include <cerrno>
 #include <cstdio>
-#include <mutex>
-#include <thread>
-
-#include "audio/engine/sound.h"
 
 namespace {
 
@@ -65,17 +61,6 @@ Function resolve(Library library, const char* name) {
 }
 
 }  // namespace
-
-void snd::loadDecodersAhead() {
-    static std::once_flag started;
-    std::call_once(started, [] {
-        // Whoever asks for a library first waits on the same one-time set-up,
-        // so the game's thread never loads them twice nor sees them half done.
-        // Detached: a process that ends before it is done waits for the
-        // loader's lock at exit, and nothing else depends on the thread.
-        std::thread([] { (void)handleOf(kUtil); }).detach();
-    });
-}
 
 // Forwards `name` (result type `result`, parameters `params`, call `args`) to
 // FFmpeg; `failed` is what a missing library answers.

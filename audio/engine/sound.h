@@ -123,11 +123,4 @@ protected:
 
 Result createSystem(System** system);
 
-// Starts loading the decoding libraries on a short-lived thread of their own,
-// so that the window and the textures need not wait for them: the first
-// createSound or createStream then finds them ready (or waits only for the
-// rest). Meant for the very start of the process; any later call does
-// nothing. Where the libraries are linked into the program it does nothing.
-void loadDecodersAhead();
-
 }  // namespace snd

@@ -13,11 +13,6 @@ extern "C" {
 
 namespace snd {
 
-#ifndef REDAVAVE_DECODERS_ON_DEMAND
-// Linked with the program: nothing to load.
-void loadDecodersAhead() {}
-#endif
-
 namespace {
 
 // Systems whose threads must be stopped before the process exits: a sound
