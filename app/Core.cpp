@@ -10,7 +10,7 @@ Core::Core() {
     // initialisers; the banner spans the whole display.
     screenWidth = plat::getSystemMetrics(plat::SM_CXSCREEN);
     screenHeight = plat::getSystemMetrics(plat::SM_CYSCREEN);
-    banner.width = static_cast<float>(screenWidth);
+    play.banner.width = static_cast<float>(screenWidth);
 
     // The scalar defaults are the member initialisers of the class.
 
@@ -28,8 +28,8 @@ Core::Core() {
     }
 
     for (int k = 0; k < 256; ++k) {
-        keys[k] = false;
-        keyLatch[k] = false;
+        play.keys[k] = false;
+        play.keyLatch[k] = false;
     }
 }
 

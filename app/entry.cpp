@@ -65,11 +65,11 @@ void Core::parseCommandLine(const char* commandLine) {
     }
     // Plain substring tests, so "-windowed" also selects window mode.
     if (std::strstr(commandLine, "-devmode") != nullptr) {
-        devMode = true;
+        play.devMode = true;
         errorHandler.log("#In Developer Mode");
     }
     if (std::strstr(commandLine, "-window") != nullptr) {
-        fullscreen = false;
+        play.fullscreen = false;
         errorHandler.log("#Window Mode!");
     }
 }

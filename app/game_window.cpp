@@ -2,13 +2,13 @@
 // the two projections the scene uses.
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include "app/Core.h"
 #include "diag/ErrorHandler.h"
 #include "platform/gl_context.h"
 #include "platform/system.h"
 #include "platform/window.h"
+#include "render/scene.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ bool Core::createWindow(plat::ModuleHandle instance) {
 
     errorHandler.open("log.txt", true);
 
-    if (fullscreen) {
+    if (play.fullscreen) {
         // Ask for the desktop's own mode; when that cannot be had, the game
         // simply goes on in the current one.
         plat::changeDisplaySettingsFullscreen(displayWidth, displayHeight, plat::screenBitsPerPixel());
@@ -45,7 +45,7 @@ bool Core::createWindow(plat::ModuleHandle instance) {
     plat::Rect rcWnd{0, 0, screenWidth, screenHeight};
     std::uint32_t style = 0;
     const std::uint32_t exStyle = plat::WS_EX_APPWINDOW;
-    if (fullscreen) {
+    if (play.fullscreen) {
         style = plat::WS_POPUP | plat::WS_VISIBLE;
     } else {
         // Captioned but not resizable.
@@ -92,7 +92,7 @@ bool Core::createWindow(plat::ModuleHandle instance) {
         return false;
     }
 
-    if (!fullscreen) {
+    if (!play.fullscreen) {
         // screenWidth and screenHeight may already hold the client size from
         // the size messages of creation; the window gets them as its outer size.
         const int x = displayWidth > screenWidth ? (displayWidth - screenWidth) / 2 : 0;
@@ -113,7 +113,7 @@ bool Core::createWindow(plat::ModuleHandle instance) {
 }
 
 void Core::killWindow() {
-    if (fullscreen) {
+    if (play.fullscreen) {
         plat::restoreDisplaySettings();
     }
     if (hRC == nullptr) {
@@ -161,24 +161,7 @@ void Core::resizeView(int width, int height) {
     if (hRC == nullptr) {
         return;  // the size messages of creation come before the context
     }
-    if (height == 0) {
-        height = 1;  // a minimised window has no height; keep the aspect finite
-    }
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), 0.01, 9000.0);
-    glMatrixMode(GL_MODELVIEW);
+    setPerspective(width, height);
 }
 
-void Core::setOrtho() {
-    plat::Rect client;
-    plat::getClientRect(hWnd, &client);
-    const int width = client.right - client.left;
-    const int height = client.bottom - client.top;
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0.0, width, 0.0, height);
-    glMatrixMode(GL_MODELVIEW);
-}
+void Core::setOrtho() { ::setOrtho(hWnd); }

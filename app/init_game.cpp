@@ -2,55 +2,18 @@
 // exist and before the main loop starts.
 
 #include <GL/gl.h>
-#include <dirent.h>
-#include <strings.h>
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <cstring>
 
 #include "app/Core.h"
 #include "audio/Audio.h"
 #include "diag/ErrorHandler.h"
 #include "game/Player.h"
+#include "platform/music_folder.h"
 #include "platform/system.h"
 #include "render/ModelHandler.h"
-
-namespace {
-
-// Searched in this order; each search adds its finds after the earlier ones.
-constexpr const char* kSongExtensions[] = {".mp3", ".mp2", ".ogg", ".flac", ".wma"};
-
-// The desktop's file search compares names without regard to case.
-bool hasExtension(const std::string& name, const char* extension) {
-    const std::size_t length = std::strlen(extension);
-    return name.size() >= length && strcasecmp(name.c_str() + name.size() - length, extension) == 0;
-}
-
-bool isSongName(const char* name) {
-    const char* dot = std::strrchr(name, '.');
-    if (dot == nullptr) {
-        return false;
-    }
-    for (const char* extension : kSongExtensions) {
-        if (strcasecmp(dot, extension) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// In name order, as the desktop's file system returns them, so the menu is the
-// same on every machine.
-bool beforeInMenu(const std::string& a, const std::string& b) {
-    const int folded = strcasecmp(a.c_str(), b.c_str());
-    return folded != 0 ? folded < 0 : a < b;
-}
-
-}  // namespace
+#include "render/texture_set.h"
 
 void Core::initGame() {
-    glPolygonMode(GL_FRONT_AND_BACK, devMode ? GL_LINE : GL_FILL);
+    glPolygonMode(GL_FRONT_AND_BACK, play.devMode ? GL_LINE : GL_FILL);
 
     loadTextures();
 
@@ -84,50 +47,16 @@ void Core::initGame() {
     audio.init();
     errorHandler.log("#Initalized Audio");
 
-    buildMusicList("resources/Music");
+    buildMusicList(plat::kMusicFolder);
 
     // Hidden once by window creation already; the game's quit shows it once.
     plat::showCursor(false);
 }
 
 void Core::buildMusicList(const char* folder) {
-    musicList.clear();
-
-    // The folder's regular files with a song's extension (directly in it, not
-    // in subfolders). A player's folder may hold tens of thousands of entries,
-    // so names are matched first and only links, and entries of file systems
-    // that do not tell the kind, cost a look at the file: folders named like
-    // songs and broken links are no songs. A file that cannot be read is
-    // listed like any other and reported when it is chosen.
-    std::vector<std::string> files;
-    if (DIR* directory = opendir(folder)) {
-        const int folderFd = dirfd(directory);
-        while (const dirent* entry = readdir(directory)) {
-            if (!isSongName(entry->d_name)) {
-                continue;
-            }
-            if (entry->d_type != DT_REG) {
-                struct stat info {};
-                if (fstatat(folderFd, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)) {
-                    continue;
-                }
-            }
-            files.push_back(toString(entry->d_name));
-        }
-        closedir(directory);
-    }
-    std::sort(files.begin(), files.end(), beforeInMenu);
-
-    for (const char* extension : kSongExtensions) {
-        for (const std::string& name : files) {
-            if (hasExtension(name, extension)) {
-                musicList.push_back(name);
-            }
-        }
-    }
-
-    maxSongIndex = musicList.empty() ? 0 : static_cast<int>(musicList.size()) - 1;
-    if (musicList.empty()) {
+    play.musicList = plat::findSongs(folder);
+    play.maxSongIndex = play.musicList.empty() ? 0 : static_cast<int>(play.musicList.size()) - 1;
+    if (play.musicList.empty()) {
         errorHandler.log("Could Not Find Any Music!");
     }
 }

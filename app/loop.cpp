@@ -2,8 +2,12 @@
 
 #include "app/Core.h"
 #include "audio/Audio.h"
+#include "game/keys.h"
+#include "game/pad.h"
+#include "platform/system.h"
 #include "platform/window.h"
 #include "render/FontHandler.h"
+#include "render/scene.h"
 
 namespace {
 constexpr double kLongestFrame = 0.25;
@@ -27,6 +31,23 @@ void Core::runMainLoop() {
     }
 }
 
+SceneView Core::sceneView() const {
+    SceneView view;
+    view.window = hWnd;
+    view.hasContext = hRC != nullptr;
+    view.frameTime = frameTime;
+    view.fps = fps;
+    view.carList = carList;
+    return view;
+}
+
+void Core::drawScene() {
+    if (shutDownDone) {
+        return;  // the context and everything drawn with it are gone
+    }
+    ::drawScene(play, sceneView());
+}
+
 void Core::frame() {
     if (shutDownDone || appState != APP_STATE_RUNNING) {
         return;
@@ -41,10 +62,24 @@ void Core::frame() {
 }
 
 bool Core::update() {
-    processKeys();
-    pollGamepad();
+    carryOut(processKeys(play, frameTime));
+    carryOut(pollGamepad(play, screenWidth, screenHeight));
     // The pad's exit button may have shut the game down just now.
     return !shutDownDone && swapBuffers();
+}
+
+void Core::carryOut(ShellRequest request) {
+    switch (request) {
+        case ShellRequest::quit:
+            plat::showCursor(true);
+            plat::postQuitMessage(0);
+            break;
+        case ShellRequest::shutDown:
+            shutdown();
+            break;
+        case ShellRequest::none:
+            break;
+    }
 }
 
 void Core::shutdown() {
@@ -54,6 +89,6 @@ void Core::shutdown() {
     shutDownDone = true;
     fontHandler.releaseAll();
     audio.shutdown();
-    musicList.clear();
+    play.musicList.clear();
     killWindow();
 }

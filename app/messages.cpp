@@ -3,7 +3,17 @@
 #include "app/Core.h"
 #include "audio/Audio.h"
 #include "diag/ErrorHandler.h"
+#include "game/keys.h"
 #include "platform/window.h"
+
+namespace {
+
+// Codes past the key tables stay past them (the game ignores them).
+std::uint32_t keyCode(plat::WPARAM wParam) {
+    return wParam < 256 ? static_cast<std::uint32_t>(wParam) : 256u;
+}
+
+}  // namespace
 
 plat::LRESULT windowProc(plat::WindowHandle window, std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
     if (message == plat::WM_NCCREATE) {
@@ -38,10 +48,10 @@ bool Core::handleMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPARA
         }
         case plat::WM_ACTIVATE:
             if (plat::loWord(wParam) == plat::WA_INACTIVE) {
-                active = false;
+                play.active = false;
                 suspend();
             } else {
-                active = true;
+                play.active = true;
                 resume();
             }
             return true;
@@ -50,22 +60,13 @@ bool Core::handleMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPARA
             return true;
         case plat::WM_KEYDOWN:
         case plat::WM_SYSKEYDOWN:
-            if (wParam < 256) {
-                keys[wParam] = true;
-            }
+            keyDown(play, keyCode(wParam));
             return true;
         case plat::WM_KEYUP:
-            if (wParam < 256) {
-                keys[wParam] = false;
-                keyLatch[wParam] = false;
-            }
+            keyUp(play, keyCode(wParam));
             return true;
         case plat::WM_SYSKEYUP:
-            // A key released with Alt held keeps its latch: it must be released
-            // plainly before its command can act again.
-            if (wParam < 256) {
-                keys[wParam] = false;
-            }
+            sysKeyUp(play, keyCode(wParam));
             return true;
         case plat::WM_SYSCOMMAND: {
             const std::uint32_t command = static_cast<std::uint32_t>(wParam) & 0xFFF0u;
@@ -77,12 +78,12 @@ bool Core::handleMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPARA
 }
 
 void Core::suspend() {
-    if (fullscreen) {
+    if (play.fullscreen) {
         plat::showWindow(hWnd, plat::SW_SHOWMINIMIZED);
     }
-    if (!inMenu) {
+    if (!play.inMenu) {
         audio.setPaused(true);
-        paused = true;
+        play.paused = true;
     }
     appState = APP_STATE_SUSPENDED;
 }

@@ -1,13 +1,8 @@
 #include "game/Player.h"
 
+#include "game/lanes.h"
+
 Player player;
-
-namespace {
-
-// Past these the keyboard stops stepping outwards and the mouse takes its step back.
-constexpr float STEER_BOUND = 6.0f;
-
-}  // namespace
 
 Player::Player() : points(0), position(0.0f, 0.5f, 0.0f), speed(2.0f), secondFactor(1.0f) {}
 
@@ -64,13 +59,13 @@ void Player::move(int mode, float amount) {
 
 int Player::getLane() const {
     const float y = position.y;
-    if (y > -1.0f && y < 1.0f) {
+    if (y > -LANE_INNER && y < LANE_INNER) {
         return 2;
     }
-    if (y > -5.0f && y < -1.0f) {
+    if (y > -LANE_OUTER && y < -LANE_INNER) {
         return 1;
     }
-    if (y > 1.0f && y < 5.0f) {
+    if (y > LANE_INNER && y < LANE_OUTER) {
         return 3;
     }
     return 0;

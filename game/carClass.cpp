@@ -3,13 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "game/lanes.h"
+
 carClass cars;
 
 namespace {
 
 constexpr float BIRTH_X = 100.0f;
 constexpr float BIRTH_Y = 50.0f;
-constexpr float LANE_OFFSET = 3.1f;
 constexpr float BIRTH_SCALE = 0.01f;
 
 }  // namespace

@@ -1,13 +1,11 @@
-// The music course: the song's pitch picks a lane, objects grow and fly at the
-// ship, and the ones met in the ship's lane are collected and scored.
+// The music course: spawning from the song's pitch, movement, collection and scoring.
 
-#include <GL/gl.h>
+#include "game/course.h"
 
-#include "app/Core.h"
 #include "audio/Audio.h"
 #include "game/Player.h"
 #include "game/carClass.h"
-#include "render/sprite.h"
+#include "game/lanes.h"
 
 namespace {
 
@@ -36,10 +34,6 @@ constexpr int EFFECT_BONUS = 0;
 constexpr int EFFECT_SKULL = 1;
 constexpr int EFFECT_BLOCK = 2;
 
-// Fixed texture names: the texture set uploads its eleven images in order.
-constexpr GLuint BONUS_TEXTURE = 5;
-constexpr GLuint SKULL_TEXTURE = 6;
-
 int laneOfPitch(float pitch) {
     if (pitch < LOW_BAND_TOP) {
         return 2;
@@ -48,44 +42,6 @@ int laneOfPitch(float pitch) {
         return 1;
     }
     return 3;
-}
-
-void drawCar(GLuint carList, int slot) {
-    const float x = cars.getX(slot);
-    const float z = cars.getZ(slot);
-    const float scale = cars.getScale(slot);
-    glPushMatrix();
-    glTranslatef(0.0f, x, z);
-    glScalef(scale, scale, scale);
-    glRotatef(90.0f, 0.0f, -1.0f, 0.0f);
-    setBlockColor(cars.getColor(slot));
-    glCallList(carList);
-    glPopMatrix();
-    glColor3f(1.0f, 1.0f, 1.0f);
-}
-
-// The picture card that marks a bonus item or a skull.
-void drawCard(int slot, GLuint texture) {
-    const float x = cars.getX(slot);
-    const float z = cars.getZ(slot);
-    const float scale = cars.getScale(slot);
-    glEnable(GL_BLEND);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glPushMatrix();
-    glTranslatef(-2.0f, x, z);
-    glRotatef(90.0f, -1.0f, 0.0f, 0.0f);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glAlphaFunc(GL_GREATER, 0.1f);
-    glEnable(GL_ALPHA_TEST);
-    glScalef(scale, scale, scale);
-    glDisable(GL_CULL_FACE);
-    drawSpriteQuad();
-    glEnable(GL_CULL_FACE);
-    glPopMatrix();
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_TEXTURE_2D);
 }
 
 // Each test reads the points anew, which leaves the gaps 90..99 and exactly 1000 unpunished.
@@ -103,9 +59,12 @@ void applySkullPenalty() {
 
 }  // namespace
 
-void Core::updateCourse() {
+void updateCourse(PlayState& play, double frameTime, const CourseDrawer& drawer) {
+    const bool paused = play.paused;
+    float* spawnCooldown = play.spawnCooldown;
+    int& spawnSlot = play.spawnSlot;
     float pitch = 0.0f;
-    if (!paused && !inMenu) {
+    if (!paused && !play.inMenu) {
         audio.analyseSpectrum();
         pitch = audio.getPeakFrequency();
     }
@@ -115,7 +74,7 @@ void Core::updateCourse() {
         cars.spawn(spawnSlot, lane);
     }
     spawnCooldown[lane - 1] = COOLDOWN_WHEN_CURRENT;
-    for (float& cooldown : spawnCooldown) {
+    for (float& cooldown : play.spawnCooldown) {
         cooldown -= 1.0f;
     }
     spawnSlot = (spawnSlot + 1) % carClass::POOL_SIZE;
@@ -125,17 +84,14 @@ void Core::updateCourse() {
         if (!cars.getInUse(slot) || cars.getHit(slot)) {
             continue;
         }
-        drawCar(carList, slot);
-        const int kind = cars.getKind(slot);
-        if (kind == KIND_BONUS) {
-            drawCard(slot, BONUS_TEXTURE);
-        } else if (kind == KIND_SKULL) {
-            drawCard(slot, SKULL_TEXTURE);
+        if (drawer.drawObject != nullptr) {
+            drawer.drawObject(slot, drawer.user);
         }
+        const int kind = cars.getKind(slot);
 
         // Collection uses the distance from before this frame's movement.
         const float x = cars.getX(slot);
-        if (!active) {
+        if (!play.active) {
             continue;
         }
         if (x < REMOVE_BEHIND_X) {
@@ -151,27 +107,36 @@ void Core::updateCourse() {
             cars.getInUse(slot) && !cars.getHit(slot)) {
             cars.setInUse(slot, false);
             if (kind == KIND_BONUS) {
-                comboBonus = 0;
+                play.comboBonus = 0;
                 player.addPoints(BONUS_POINTS);
                 audio.playEffect(EFFECT_BONUS);
             } else if (kind == KIND_SKULL) {
-                comboBonus = 0;
+                play.comboBonus = 0;
                 audio.playEffect(EFFECT_SKULL);
                 applySkullPenalty();
             } else {
                 audio.playEffect(EFFECT_BLOCK);
                 player.addPoints(BLOCK_POINTS);
                 const int color = cars.getColor(slot);
-                if (color == chainColor && color != COLOR_NONE) {
-                    comboBonus += CHAIN_STEP;
+                if (color == play.chainColor && color != COLOR_NONE) {
+                    play.comboBonus += CHAIN_STEP;
                 } else {
-                    comboBonus = 0;
+                    play.comboBonus = 0;
                 }
-                chainColor = color;
-                player.addPoints(comboBonus);
+                play.chainColor = color;
+                player.addPoints(play.comboBonus);
             }
             cars.setHit(slot, true);
             audio.update();
         }
+    }
+}
+
+void keepShipInBounds() {
+    const float lateral = player.getPosition().y;
+    if (lateral < -LATERAL_BOUND) {
+        player.setLateral(-LATERAL_RETURN);
+    } else if (lateral > LATERAL_BOUND) {
+        player.setLateral(LATERAL_RETURN);
     }
 }

@@ -1,16 +1,15 @@
-// The keyboard commands and the game states they move between: Welcome menu,
-// Score menu, Playing and Paused, kept in the flags inMenu, firstMenu, paused.
+// The keyboard commands and the game states they move between.
+
+#include "game/keys.h"
 
 #include <cstdio>
 
-#include "app/Core.h"
 #include "audio/Audio.h"
 #include "diag/ErrorHandler.h"
 #include "game/Player.h"
 #include "game/carClass.h"
-#include "platform/keys.h"
-#include "platform/system.h"
-#include "platform/window.h"
+#include "platform/key_codes.h"
+#include "platform/music_folder.h"
 
 namespace {
 
@@ -21,18 +20,43 @@ constexpr std::size_t SONG_PATH_SIZE = 565;
 
 }  // namespace
 
-void Core::processKeys() {
+void keyDown(PlayState& play, std::uint32_t key) {
+    if (key < 256) {
+        play.keys[key] = true;
+    }
+}
+
+void keyUp(PlayState& play, std::uint32_t key) {
+    if (key < 256) {
+        play.keys[key] = false;
+        play.keyLatch[key] = false;
+    }
+}
+
+void sysKeyUp(PlayState& play, std::uint32_t key) {
+    if (key < 256) {
+        play.keys[key] = false;
+    }
+}
+
+ShellRequest processKeys(PlayState& play, double frameTime) {
     using namespace plat;
+    bool& inMenu = play.inMenu;
+    bool& paused = play.paused;
+    int& selectedSong = play.selectedSong;
+    const int maxSongIndex = play.maxSongIndex;
+    const bool* keys = play.keys;
+    ShellRequest request = ShellRequest::none;
 
     // A command that acts once per press runs while its latch is clear and sets it.
-    auto pressOnce = [this](std::uint32_t key) {
-        if (!keys[key] || keyLatch[key]) {
+    auto pressOnce = [&play](std::uint32_t key) {
+        if (!play.keys[key] || play.keyLatch[key]) {
             return false;
         }
-        keyLatch[key] = true;
+        play.keyLatch[key] = true;
         return true;
     };
-    const bool steering = active && !inMenu && !paused;
+    const bool steering = play.active && !inMenu && !paused;
     const float steerAmount = static_cast<float>(frameTime / STEER_SECONDS);
 
     if (steering && (keys[VK_LEFT] || keys[VK_A])) {
@@ -43,17 +67,16 @@ void Core::processKeys() {
     }
 
     if (keys[VK_ESCAPE]) {
-        showCursor(true);
-        postQuitMessage(0);
+        request = ShellRequest::quit;
     }
 
     // Replay from the Score menu leaves the menu, so it cannot repeat and needs no latch.
-    if (keys[VK_SPACE] && inMenu && !firstMenu) {
-        restartSong();
+    if (keys[VK_SPACE] && inMenu && !play.firstMenu) {
+        restartSong(play);
         inMenu = false;
     }
     if (paused && pressOnce(VK_SPACE)) {
-        restartSong();
+        restartSong(play);
         inMenu = false;
     }
 
@@ -69,11 +92,13 @@ void Core::processKeys() {
     if (pressOnce(VK_RETURN)) {
         if (inMenu) {
             // With an empty music folder there is nothing to start: Enter stays in the menu.
+            const std::vector<std::string>& musicList = play.musicList;
             if (selectedSong < 0 || static_cast<std::size_t>(selectedSong) >= musicList.size()) {
-                errorHandler.log("No song to play: resources/Music holds no playable file");
+                errorHandler.log("No song to play: %s holds no playable file", kMusicFolder);
             } else {
                 char Dest[SONG_PATH_SIZE];
-                const int length = std::snprintf(Dest, sizeof Dest, "resources/Music/%s", musicList[selectedSong].c_str());
+                const int length =
+                    std::snprintf(Dest, sizeof Dest, "%s/%s", kMusicFolder, musicList[selectedSong].c_str());
                 if (length < 0 || static_cast<std::size_t>(length) >= sizeof Dest) {
                     errorHandler.log("Song name too long to open: %s", musicList[selectedSong].c_str());
                 } else {
@@ -85,7 +110,7 @@ void Core::processKeys() {
         } else if (paused) {
             inMenu = true;
             paused = false;
-            returnToMenu();
+            returnToMenu(play);
         }
     }
 
@@ -105,22 +130,23 @@ void Core::processKeys() {
     if (keys[VK_NEXT]) {
         audio.volumeDown();
     }
+    return request;
 }
 
-void Core::restartSong() {
+void restartSong(PlayState& play) {
     player.resetPoints();
     audio.replaySong();
-    comboBonus = 0;
+    play.comboBonus = 0;
     cars.deactivateAll();
-    if (paused) {
-        paused = false;
+    if (play.paused) {
+        play.paused = false;
     }
 }
 
-void Core::returnToMenu() {
+void returnToMenu(PlayState& play) {
     player.resetPoints();
     cars.deactivateAll();
-    comboBonus = 0;
+    play.comboBonus = 0;
     audio.stopSong();
-    inMenu = true;
+    play.inMenu = true;
 }

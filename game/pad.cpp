@@ -1,30 +1,25 @@
 // The first game controller or, when none answers, the mouse.
 
-#include "app/Core.h"
+#include "game/pad.h"
+
 #include "game/Player.h"
+#include "game/keys.h"
+#include "game/lanes.h"
 #include "platform/gamepad.h"
 #include "platform/system.h"
 
-namespace {
-
-constexpr float STICK_THRESHOLD = 20000.0f;
-constexpr float PAD_RIGHT = 3.0f;
-constexpr float PAD_LEFT = -3.0f;
-constexpr float PAD_CENTRE = 0.0f;
-constexpr float MOUSE_STEER_PER_PIXEL = 0.01f;
-
-}  // namespace
-
-void Core::pollGamepad() {
+ShellRequest pollGamepad(PlayState& play, int screenWidth, int screenHeight) {
+    bool& inMenu = play.inMenu;
+    const bool paused = play.paused;
     plat::GamepadState state{};
     if (plat::getGamepadState(0, &state) != plat::ERROR_SUCCESS) {
-        mouseSteer();
-        padConnected = false;
+        mouseSteer(play, screenWidth, screenHeight);
+        play.padConnected = false;
         // A pad plugged in again starts with no buttons remembered.
-        padButtonsLast = 0;
-        return;
+        play.padButtonsLast = 0;
+        return ShellRequest::none;
     }
-    padConnected = true;
+    play.padConnected = true;
 
     // The pad puts the ship into one of the three lanes every frame of play,
     // overriding whatever the keyboard did earlier in the frame.
@@ -44,30 +39,34 @@ void Core::pollGamepad() {
     // does (replay from the Score menu, restart while paused); it is tested
     // first, and once it has left the menu BACK no longer applies. BACK exits
     // from the menu, where the pad hint offers it.
-    const std::uint16_t pressed = state.buttons & static_cast<std::uint16_t>(~padButtonsLast);
-    padButtonsLast = state.buttons;
-    if ((pressed & plat::GAMEPAD_START) != 0 && ((inMenu && !firstMenu) || (!inMenu && paused))) {
-        restartSong();
+    const std::uint16_t pressed = state.buttons & static_cast<std::uint16_t>(~play.padButtonsLast);
+    play.padButtonsLast = state.buttons;
+    if ((pressed & plat::GAMEPAD_START) != 0 && ((inMenu && !play.firstMenu) || (!inMenu && paused))) {
+        restartSong(play);
         inMenu = false;
     }
     if ((pressed & plat::GAMEPAD_BACK) != 0 && inMenu) {
-        shutdown();
+        return ShellRequest::shutDown;
     }
+    return ShellRequest::none;
 }
 
-void Core::mouseSteer() {
-    if (!mouseCentreSet) {
+void mouseSteer(PlayState& play, int screenWidth, int screenHeight) {
+    const bool inMenu = play.inMenu;
+    int& mouseCentreX = play.mouseCentreX;
+    int& mouseCentreY = play.mouseCentreY;
+    if (!play.mouseCentreSet) {
         mouseCentreX = screenWidth / 2;
         mouseCentreY = screenHeight / 2;
-        mouseCentreSet = true;
+        play.mouseCentreSet = true;
     }
-    if (!active && inMenu) {
+    if (!play.active && inMenu) {
         return;
     }
-    const bool steering = !inMenu && !paused;
+    const bool steering = !inMenu && !play.paused;
     const int screenCentreX = plat::getSystemMetrics(plat::SM_CXSCREEN) / 2;
     const int screenCentreY = plat::getSystemMetrics(plat::SM_CYSCREEN) / 2;
-    if (fullscreen) {
+    if (play.fullscreen) {
         mouseCentreX = screenCentreX;
         mouseCentreY = screenCentreY;
     }

@@ -1,7 +1,5 @@
 #include "image/ImageLoader.h"
 
-#include <GL/gl.h>
-
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -170,7 +168,7 @@ bool ImageLoader::readInfo(Texture& texture, const char* filename, TgaStream& fi
     if (width == 0 || height == 0 || (bpp != 24 && bpp != 32)) {
         return report(kBadInfo, filename);
     }
-    texture.type = bpp == 24 ? GL_RGB : GL_RGBA;
+    texture.type = bpp == 24 ? PIXELS_RGB : PIXELS_RGBA;
     bytesPerPixel = bpp / 8;
     imageSize = static_cast<std::size_t>(bytesPerPixel) * width * height;
     return true;

@@ -10,30 +10,16 @@ struct Texture {
     std::uint32_t width;
     std::uint32_t height;
     std::uint32_t texID;  // OpenGL name, given by the texture set
-    std::uint32_t type;   // GL_RGB or GL_RGBA
+    std::uint32_t type;   // PIXELS_RGB or PIXELS_RGBA
 };
+
+// Pixel layouts of `type`; the numbers are OpenGL's own (GL_RGB, GL_RGBA), so
+// the set uploads them as they are.
+inline constexpr std::uint32_t PIXELS_RGB = 0x1907;
+inline constexpr std::uint32_t PIXELS_RGBA = 0x1908;
 
 // Frees the pixels (allocated by the reader with new[]) and leaves none held.
 inline void releaseTextureData(Texture& texture) {
     delete[] texture.data;
     texture.data = nullptr;
 }
-
-// The eleven images the game draws with, at fixed indices (image/texture_set.cpp).
-inline constexpr int kTextureCount = 11;
-extern Texture textures[kTextureCount];
-
-inline constexpr int TEXTURE_PLAYER = 0;
-inline constexpr int TEXTURE_CAR = 1;
-inline constexpr int TEXTURE_FONT = 2;
-inline constexpr int TEXTURE_VENUS = 3;
-inline constexpr int TEXTURE_BONUS = 4;
-inline constexpr int TEXTURE_DEATH = 5;
-inline constexpr int TEXTURE_SUN = 6;
-inline constexpr int TEXTURE_EARTH = 7;
-inline constexpr int TEXTURE_MERCURY = 8;
-inline constexpr int TEXTURE_MOON = 9;
-inline constexpr int TEXTURE_BAR = 10;
-
-// The files, by index, relative to the game's working folder.
-extern const char* const kTextureFiles[kTextureCount];

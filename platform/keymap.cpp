@@ -4,7 +4,7 @@
 #include <array>
 #include <utility>
 
-#include "platform/keys.h"
+#include "platform/key_codes.h"
 #include "platform/sdl_internal.h"
 
 namespace plat::detail {

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/keys.h"
+#include "platform/key_codes.h"
 #include "platform/system.h"
 #include "platform/window_internal.h"
 

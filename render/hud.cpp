@@ -4,20 +4,18 @@
 
 #include <GL/gl.h>
 
-#include "app/Core.h"
 #include "audio/Audio.h"
 #include "game/Player.h"
-#include "game/carClass.h"
-#include "image/Texture.h"
+#include "platform/music_folder.h"
 #include "platform/system.h"
 #include "platform/window.h"
 #include "render/FontHandler.h"
 #include "render/glyph_text.h"
+#include "render/scene.h"
 #include "render/sprite.h"
+#include "render/texture_set.h"
 
 namespace {
-
-constexpr int kBarTexture = 10;
 
 // Screen positions may be negative on narrow displays; the print call takes
 // them as unsigned and clips what falls outside the window.
@@ -37,7 +35,12 @@ std::size_t selectedNameCells(plat::WindowHandle window) {
 
 }  // namespace
 
-void Core::drawHud() {
+void drawHud(const PlayState& play, const SceneView& view) {
+    const bool inMenu = play.inMenu;
+    const bool firstMenu = play.firstMenu;
+    const bool paused = play.paused;
+    const bool devMode = play.devMode;
+    const PlayState::Banner& banner = play.banner;
     glDisable(GL_LIGHTING);
     const int W = plat::getSystemMetrics(plat::SM_CXSCREEN);
     const int H = plat::getSystemMetrics(plat::SM_CYSCREEN);
@@ -48,28 +51,9 @@ void Core::drawHud() {
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     }
 
-    // The song has run out and the course is empty: on to the Score menu. A
-    // pause taken in that very frame is dropped with the song, so the menu is
-    // never also the pause screen.
-    if (!inMenu && audio.songFinished() && cars.allInactive()) {
-        firstMenu = false;
-        inMenu = true;
-        paused = false;
-    }
-
-    if (paused || inMenu) {
-        if (menuFade < 0.6f) {
-            menuFade += 0.1f;
-        } else {
-            menuFade = 0.7f;
-        }
-    } else {
-        menuFade = 0.0f;
-    }
-
     glLoadIdentity();
     glEnable(GL_BLEND);
-    glColor4f(0.0f, 0.0f, 0.4f, menuFade);
+    glColor4f(0.0f, 0.0f, 0.4f, play.menuFade);
     glBegin(GL_QUADS);
     glVertex2f(-10.0f * H, 100.0f);
     glVertex2f(H + banner.width, 100.0f);
@@ -91,7 +75,7 @@ void Core::drawHud() {
         } else {
             fontHandler.print(11, pos(halfH + 250), pos(halfW - 450), 0, 255, 0, 0.4f, "Welcome To Redavave!");
         }
-        if (padConnected) {
+        if (play.padConnected) {
             fontHandler.print(6, pos(halfH + 50), pos(halfW - 300), 255, 255, 255, 0.3f,
                               "Press START To Restart The Game OR Press BACK To Exit");
         } else {
@@ -102,16 +86,17 @@ void Core::drawHud() {
                 fontHandler.print(6, pos(halfH + 50), pos(halfW - 400), 255, 255, 255, 0.3f,
                                   "Use The Arrow Keys To Change Selected And Press Enter To Play.");
             }
-            if (selectedSong >= 0 && static_cast<size_t>(selectedSong) < musicList.size()) {
+            const int selectedSong = play.selectedSong;
+            if (selectedSong >= 0 && static_cast<size_t>(selectedSong) < play.musicList.size()) {
                 // A long name is shortened in its middle so that the whole line
                 // stays inside the window.
                 char name[kSelectedLineSize];
-                fitToCells(musicList[static_cast<size_t>(selectedSong)].c_str(), selectedNameCells(hWnd), name,
+                fitToCells(play.musicList[static_cast<size_t>(selectedSong)].c_str(), selectedNameCells(view.window), name,
                            sizeof name);
                 fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f, "Selected: %s", name);
             } else {
-                fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f,
-                                  "Selected: (no songs in resources/Music)");
+                fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f, "Selected: (no songs in %s)",
+                                  plat::kMusicFolder);
             }
         }
     }
@@ -123,14 +108,14 @@ void Core::drawHud() {
         fontHandler.print(7, pos(H - 60), 5, 0, 255, 0, 0.3f, "Player Pos: %f", static_cast<double>(v3Position.y));
         fontHandler.print(8, pos(H - 75), 15, 0, 255, 0, 0.3f, "Music Pos: %i:%i:%i", audio.getMinutes(),
                           audio.getSeconds(), audio.getHundredths());
-        fontHandler.print(9, pos(H - 96), 20, 0, 255, 0, 0.3f, "FPS: %f", static_cast<double>(fps));
+        fontHandler.print(9, pos(H - 96), 20, 0, 255, 0, 0.3f, "FPS: %f", static_cast<double>(view.fps));
     }
 
     // Score bar: the background texture repeated twice along the bottom strip.
     glLoadIdentity();
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
-    glBindTexture(GL_TEXTURE_2D, textures[kBarTexture].texID);
+    glBindTexture(GL_TEXTURE_2D, textures[TEXTURE_BAR].texID);
     glColor4f(1.0f, 1.0f, 1.0f, 0.8f);
     glBegin(GL_QUADS);
     glTexCoord2f(0.0f, 0.0f);
@@ -145,10 +130,10 @@ void Core::drawHud() {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
 
-    fontHandler.print(1, 60, 30, 256, 256, 256, 0.4f, "Player One Points:%i + %i", player.getPoints(), comboBonus);
+    fontHandler.print(1, 60, 30, 256, 256, 256, 0.4f, "Player One Points:%i + %i", player.getPoints(), play.comboBonus);
     fontHandler.print(2, 30, 30, 256, 256, 256, 0.3f, "Redavave 1.3 - Game By Rodadi Vuzivi");
 
-    setBlockColor(chainColor);
+    setBlockColor(play.chainColor);
     glBegin(GL_QUADS);
     glVertex2f(static_cast<float>(halfW - 680), 100.0f);
     glVertex2f(static_cast<float>(halfW - 570), 100.0f);

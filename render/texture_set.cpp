@@ -1,10 +1,12 @@
+#include "render/texture_set.h"
+
 #include <GL/gl.h>
 
-#include "app/Core.h"
 #include "diag/ErrorHandler.h"
 #include "image/ImageLoader.h"
-#include "image/Texture.h"
 #include "render/FontHandler.h"
+
+static_assert(PIXELS_RGB == GL_RGB && PIXELS_RGBA == GL_RGBA, "pixel layouts are uploaded as they are");
 
 Texture textures[kTextureCount];
 
@@ -49,7 +51,7 @@ void uploadAll() {
 
 }  // namespace
 
-bool Core::loadTextures() {
+bool loadTextures() {
     ImageLoader loader;
     bool allLoaded = true;
     for (int i = 0; i < kTextureCount; ++i) {

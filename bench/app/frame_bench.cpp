@@ -23,7 +23,7 @@
 #include "bench/audio/alloc_counter.h"
 #include "game/Player.h"
 #include "game/carClass.h"
-#include "platform/keys.h"
+#include "platform/key_codes.h"
 #include "platform/window.h"
 
 namespace {
@@ -201,7 +201,7 @@ Core* playingGame(benchmark::State& state) {
     static bool started = false;
     if (!started) {
         started = true;
-        core.active = true;
+        core.play.active = true;
         core.appState = APP_STATE_RUNNING;
         press(core, plat::VK_RETURN, true);
         mainLoopPass(core);
@@ -211,7 +211,7 @@ Core* playingGame(benchmark::State& state) {
             mainLoopPass(core);
         }
     }
-    if (core.inMenu || core.paused) {
+    if (core.play.inMenu || core.play.paused) {
         state.SkipWithError("the game is not playing; the figures would not be of steady play");
         return nullptr;
     }
@@ -229,7 +229,7 @@ bool countedPasses(benchmark::State& state, Core& core, PassCost& cost) {
             objectsSeen += cars.getInUse(slot) ? 1 : 0;
         }
     }
-    if (core.inMenu || core.paused) {
+    if (core.play.inMenu || core.play.paused) {
         state.SkipWithError("the song ended or paused during the measurement; the figures are not of steady play");
         return false;
     }

@@ -12,7 +12,9 @@
 #include "audio/Audio.h"
 #include "bench/app/bench_world.h"
 #include "game/carClass.h"
+#include "game/course.h"
 #include "platform/system.h"
+#include "render/scene.h"
 
 namespace {
 
@@ -26,8 +28,8 @@ benchworld::Game& playingGame() {
     if (g.core != nullptr && !started) {
         started = true;
         audio.playSong("resources/Music/Bench.ogg");
-        g.core->inMenu = false;
-        g.core->active = true;
+        g.core->play.inMenu = false;
+        g.core->play.active = true;
         g.core->frameTime = 1.0 / 60.0;
     }
     return g;
@@ -69,7 +71,7 @@ void BM_CourseUpdate(benchmark::State& state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glFinish();
         state.ResumeTiming();
-        g.core->updateCourse();
+        updateCourse(g.core->play, g.core->frameTime, courseDrawer(&g.core->carList));
     }
     state.counters["objects"] = static_cast<double>(objects) / static_cast<double>(state.iterations());
 }

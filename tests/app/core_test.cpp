@@ -55,28 +55,28 @@ TEST_F(CoreTest, FreshCoreHasTheDefaultsOfItsTable) {
     Core core;
     EXPECT_EQ(core.screenWidth, 1920);
     EXPECT_EQ(core.screenHeight, 1080);
-    EXPECT_EQ(core.banner.width, 1920.0f);
-    EXPECT_EQ(core.banner.height, 100.0f);
-    EXPECT_EQ(core.banner.top, 0.0f);
+    EXPECT_EQ(core.play.banner.width, 1920.0f);
+    EXPECT_EQ(core.play.banner.height, 100.0f);
+    EXPECT_EQ(core.play.banner.top, 0.0f);
     EXPECT_EQ(core.fps, 60.0f);
     EXPECT_EQ(core.frameTime, 0.0);
     EXPECT_EQ(core.appState, APP_STATE_NONE);
-    EXPECT_TRUE(core.inMenu);
-    EXPECT_TRUE(core.firstMenu);
-    EXPECT_FALSE(core.paused);
-    EXPECT_TRUE(core.fullscreen);
-    EXPECT_FALSE(core.devMode);
-    EXPECT_FALSE(core.active);
-    EXPECT_EQ(core.chainColor, 1);
-    EXPECT_EQ(core.venusAngle, 200.0f);
-    EXPECT_EQ(core.mercuryAngle, 340.0f);
-    EXPECT_EQ(core.sunAngle, 350.0f);
-    EXPECT_EQ(core.spawnCooldown[2], 10.0f);
+    EXPECT_TRUE(core.play.inMenu);
+    EXPECT_TRUE(core.play.firstMenu);
+    EXPECT_FALSE(core.play.paused);
+    EXPECT_TRUE(core.play.fullscreen);
+    EXPECT_FALSE(core.play.devMode);
+    EXPECT_FALSE(core.play.active);
+    EXPECT_EQ(core.play.chainColor, 1);
+    EXPECT_EQ(core.play.venusAngle, 200.0f);
+    EXPECT_EQ(core.play.mercuryAngle, 340.0f);
+    EXPECT_EQ(core.play.sunAngle, 350.0f);
+    EXPECT_EQ(core.play.spawnCooldown[2], 10.0f);
     EXPECT_EQ(core.msg.message, 0u);
     EXPECT_EQ(core.hWnd, nullptr);
-    EXPECT_TRUE(core.musicList.empty());
+    EXPECT_TRUE(core.play.musicList.empty());
     for (int k = 0; k < 256; ++k) {
-        ASSERT_FALSE(core.keys[k] || core.keyLatch[k]) << k;
+        ASSERT_FALSE(core.play.keys[k] || core.play.keyLatch[k]) << k;
     }
     EXPECT_EQ(core.timerFn, &Core::readPerformanceTimer);
     std::int64_t frequency = 0;
@@ -117,8 +117,8 @@ TEST_F(CoreTest, CommandLineOptionsAreSubstringsAndLogInOrder) {
         std::filesystem::remove(folder.path() / "log.txt");
         Core core;
         core.parseCommandLine(c.line);
-        EXPECT_EQ(core.devMode, c.devMode);
-        EXPECT_EQ(core.fullscreen, c.fullscreen);
+        EXPECT_EQ(core.play.devMode, c.devMode);
+        EXPECT_EQ(core.play.fullscreen, c.fullscreen);
         EXPECT_EQ(folder.lines(), c.log);
     }
 }
@@ -167,17 +167,17 @@ TEST_F(CoreTest, FrameTimeIsClampedToAQuarterSecondAndNotReadWhileNotRunning) {
 TEST_F(CoreTest, NoFrameWorkAfterShutdown) {
     Core core;
     core.appState = APP_STATE_RUNNING;
-    core.musicList = {"a.mp3"};
+    core.play.musicList = {"a.mp3"};
     core.shutdown();
     EXPECT_TRUE(core.shutDownDone);
-    EXPECT_TRUE(core.musicList.empty());
+    EXPECT_TRUE(core.play.musicList.empty());
     const std::int64_t before = core.timerLast;
-    core.keys[0x1B] = true;  // Escape would post the quit message if the keys were read
+    core.play.keys[0x1B] = true;  // Escape would post the quit message if the keys were read
     core.frame();
     EXPECT_EQ(core.timerLast, before);
-    core.musicList = {"b.mp3"};
+    core.play.musicList = {"b.mp3"};
     core.shutdown();
-    EXPECT_EQ(core.musicList.size(), 1u) << "the second shutdown does nothing";
+    EXPECT_EQ(core.play.musicList.size(), 1u) << "the second shutdown does nothing";
 }
 
 TEST_F(CoreTest, InvalidWindowSizeFailsWithTheWindowBoxAndADoubleLogLine) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/Core.h"
-#include "platform/keys.h"
+#include "platform/key_codes.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
 #include "platform/window_internal.h"
@@ -131,43 +131,43 @@ TEST_F(GameWindowTest, RunLogsItsLinesInOrderAndShutsDownOnce) {
 
 TEST_F(GameWindowTest, KeysAndLatchesFollowTheKeyMessages) {
     key(SDL_KEYDOWN, SDLK_RIGHT);
-    EXPECT_TRUE(core->keys[plat::VK_RIGHT]);
-    core->keyLatch[plat::VK_RIGHT] = true;  // the command handler acted on the press
+    EXPECT_TRUE(core->play.keys[plat::VK_RIGHT]);
+    core->play.keyLatch[plat::VK_RIGHT] = true;  // the command handler acted on the press
     key(SDL_KEYDOWN, SDLK_RIGHT);           // auto-repeat
-    EXPECT_TRUE(core->keyLatch[plat::VK_RIGHT]);
+    EXPECT_TRUE(core->play.keyLatch[plat::VK_RIGHT]);
     key(SDL_KEYUP, SDLK_RIGHT);
-    EXPECT_FALSE(core->keys[plat::VK_RIGHT]);
-    EXPECT_FALSE(core->keyLatch[plat::VK_RIGHT]) << "an ordinary release clears the latch";
+    EXPECT_FALSE(core->play.keys[plat::VK_RIGHT]);
+    EXPECT_FALSE(core->play.keyLatch[plat::VK_RIGHT]) << "an ordinary release clears the latch";
 
     // With Alt held the key is a system key: its release keeps the latch.
     key(SDL_KEYDOWN, SDLK_p, KMOD_LALT);
-    EXPECT_TRUE(core->keys[plat::VK_P]);
-    core->keyLatch[plat::VK_P] = true;
+    EXPECT_TRUE(core->play.keys[plat::VK_P]);
+    core->play.keyLatch[plat::VK_P] = true;
     key(SDL_KEYUP, SDLK_p, KMOD_LALT);
-    EXPECT_FALSE(core->keys[plat::VK_P]);
-    EXPECT_TRUE(core->keyLatch[plat::VK_P]);
+    EXPECT_FALSE(core->play.keys[plat::VK_P]);
+    EXPECT_TRUE(core->play.keyLatch[plat::VK_P]);
     key(SDL_KEYDOWN, SDLK_p);
     key(SDL_KEYUP, SDLK_p);
-    EXPECT_FALSE(core->keyLatch[plat::VK_P]);
+    EXPECT_FALSE(core->play.keyLatch[plat::VK_P]);
 }
 
 TEST_F(GameWindowTest, DeactivationSuspendsAndPausesOnlyAPlayingSong) {
     focus(SDL_WINDOWEVENT_FOCUS_LOST);
-    EXPECT_FALSE(core->active);
+    EXPECT_FALSE(core->play.active);
     EXPECT_EQ(core->appState, APP_STATE_SUSPENDED);
-    EXPECT_FALSE(core->paused) << "in the menu nothing is paused";
+    EXPECT_FALSE(core->play.paused) << "in the menu nothing is paused";
     focus(SDL_WINDOWEVENT_FOCUS_GAINED);
-    EXPECT_TRUE(core->active);
+    EXPECT_TRUE(core->play.active);
     EXPECT_EQ(core->appState, APP_STATE_RUNNING);
 
-    core->inMenu = false;  // a song is playing
+    core->play.inMenu = false;  // a song is playing
     focus(SDL_WINDOWEVENT_FOCUS_LOST);
     EXPECT_EQ(core->appState, APP_STATE_SUSPENDED);
-    EXPECT_TRUE(core->paused);
+    EXPECT_TRUE(core->play.paused);
     focus(SDL_WINDOWEVENT_FOCUS_GAINED);
     EXPECT_EQ(core->appState, APP_STATE_RUNNING);
-    EXPECT_TRUE(core->paused) << "coming back does not resume the song";
-    core->inMenu = true;
+    EXPECT_TRUE(core->play.paused) << "coming back does not resume the song";
+    core->play.inMenu = true;
 }
 
 TEST_F(GameWindowTest, FrameAfterAPauseIsClampedAndCountedAfterTheSwap) {

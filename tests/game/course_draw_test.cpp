@@ -6,8 +6,10 @@
 
 #include "game/Player.h"
 #include "game/carClass.h"
+#include "game/course.h"
 #include "platform/gl_context.h"
 #include "platform/window.h"
+#include "render/scene.h"
 #include "tests/game/game_world.h"
 
 namespace {
@@ -46,16 +48,16 @@ protected:
         ASSERT_TRUE(makeCurrent(dc, context));
         glViewport(0, 0, 64, 64);
 
-        core = gametest::makeCore();
-        core->inMenu = false;
+        play = gametest::makePlay();
+        play.inMenu = false;
         gametest::startSong(gametest::kSongs[0]);
         gametest::scriptPeakBin(5);
         player.setLateral(5.5f);  // no lane: nothing is collected
 
         // Stand-in for the car model: a large square across the model's y-z
         // plane, which the course turns to face the camera.
-        core->carList = glGenLists(1);
-        glNewList(core->carList, GL_COMPILE);
+        carList = glGenLists(1);
+        glNewList(carList, GL_COMPILE);
         glBegin(GL_QUADS);
         glVertex3f(0.0f, -50.0f, -50.0f);
         glVertex3f(0.0f, 50.0f, -50.0f);
@@ -66,7 +68,6 @@ protected:
     }
     void TearDown() override {
         gametest::stopScript();
-        core.reset();
         if (context != nullptr) {
             makeCurrent(nullptr, nullptr);
             deleteContext(context);
@@ -86,7 +87,7 @@ protected:
         glClear(GL_COLOR_BUFFER_BIT);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
-        core->updateCourse();
+        updateCourse(play, gametest::kFrameTime, courseDrawer(&carList));
         glFinish();
         glReadBuffer(GL_BACK);
         glReadPixels(32, 32, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
@@ -95,7 +96,8 @@ protected:
     WindowHandle window = nullptr;
     DeviceContext dc = nullptr;
     GlContext context = nullptr;
-    gametest::CorePtr core;
+    PlayState play;
+    unsigned carList = 0;
 };
 
 TEST_F(CourseDrawTest, BlocksShowTheirColourAndCollectedOnesAreNotDrawn) {

@@ -7,6 +7,7 @@
 #include "audio/engine/testing.h"
 #include "game/Player.h"
 #include "game/carClass.h"
+#include "game/course.h"
 #include "tests/game/game_world.h"
 #include "tests/support/audio_fixtures.h"
 
@@ -26,24 +27,25 @@ constexpr float NO_LANE = 5.5f;
 class CourseTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        core = gametest::makeCore();
-        core->inMenu = false;
+        play = gametest::makePlay();
+        play.inMenu = false;
         gametest::startSong(gametest::kSongs[0]);
     }
     void TearDown() override { gametest::stopScript(); }
 
     // One frame of play with the song's peak in `bin`; true when it made an object.
     bool frame(int bin) {
-        const int slot = core->spawnSlot;
+        const int slot = play.spawnSlot;
         const bool wasFree = !cars.getInUse(slot);
         scriptPeakBin(bin);
-        core->updateCourse();
+        updateCourse(play, frameTime);
         return wasFree && cars.getInUse(slot);
     }
 
     static int binOf(char band) { return band == 'L' ? LOW_BIN : band == 'M' ? MIDDLE_BIN : HIGH_BIN; }
 
-    gametest::CorePtr core;
+    PlayState play;
+    double frameTime = gametest::kFrameTime;
 };
 
 TEST_F(CourseTest, BandEdgesInBins) {
@@ -55,9 +57,9 @@ TEST_F(CourseTest, BandEdgesInBins) {
     const Case cases[] = {{0, 2, 0.0f},    {17, 2, 0.0f},   {18, 1, -3.1f},
                           {68, 1, -3.1f}, {69, 3, 3.1f},  {8191, 3, 3.1f}};
     for (const Case& c : cases) {
-        core = gametest::makeCore();
-        core->inMenu = false;
-        for (float& cooldown : core->spawnCooldown) {
+        play = gametest::makePlay();
+        play.inMenu = false;
+        for (float& cooldown : play.spawnCooldown) {
             cooldown = -1.0f;  // every band has been current before, but not last frame
         }
         ASSERT_TRUE(frame(c.bin)) << "bin " << c.bin;
@@ -86,12 +88,12 @@ TEST_F(CourseTest, OneObjectPerEntryIntoABand) {
     };
     player.setLateral(NO_LANE);
     for (const Case& c : cases) {
-        core = gametest::makeCore();
-        core->inMenu = false;
+        play = gametest::makePlay();
+        play.inMenu = false;
         player.setLateral(NO_LANE);
         std::string made;
         for (const char* band = c.bands; *band != '\0'; ++band) {
-            const int slot = core->spawnSlot;
+            const int slot = play.spawnSlot;
             const bool spawned = frame(binOf(*band));
             made += spawned ? 'x' : '.';
             if (spawned) {
@@ -107,7 +109,7 @@ TEST_F(CourseTest, OneObjectPerEntryIntoABand) {
 // freed slot is taken again when spawnSlot comes round to it.
 TEST_F(CourseTest, FullPoolDropsSpawnsUntilASlotFrees) {
     player.setLateral(NO_LANE);
-    for (float& cooldown : core->spawnCooldown) {
+    for (float& cooldown : play.spawnCooldown) {
         cooldown = -1.0f;
     }
     std::string made;
@@ -116,7 +118,7 @@ TEST_F(CourseTest, FullPoolDropsSpawnsUntilASlotFrees) {
         made += frame(bin) ? 'x' : '.';
         if (frameNo == 21) {
             // The dropped spawn still marks its band as current.
-            EXPECT_FLOAT_EQ(core->spawnCooldown[1], 1.0f);
+            EXPECT_FLOAT_EQ(play.spawnCooldown[1], 1.0f);
         }
         if (frameNo == 70) {
             EXPECT_GE(cars.getX(0), -30.0f);
@@ -157,8 +159,8 @@ TEST_F(CourseTest, CollectionZoneAndLanes) {
         {-12.0f, -1.0f, 1, false}, {-12.0f, 0.0f, 1, false}, {-12.0f, -3.0f, 1, true}, {-12.0f, 3.0f, 3, true},
     };
     for (const Case& c : cases) {
-        core = gametest::makeCore();  // first frame of a run: no band may spawn
-        core->inMenu = false;
+        play = gametest::makePlay();  // first frame of a run: no band may spawn
+        play.inMenu = false;
         player.setLateral(c.shipY);
         placeObject(7, c.lane, KIND_BONUS, COLOR_NONE, c.x);
         frame(LOW_BIN);
@@ -188,15 +190,15 @@ TEST_F(CourseTest, SkullPenaltyByPointsBefore) {
     const Case cases[] = {{-5, -15}, {0, -10}, {5, -5},     {89, 79},     {90, 90},  {95, 95},
                           {99, 99},  {100, 10}, {999, 909}, {1000, 1000}, {1001, 871}, {1200, 1070}};
     for (const Case& c : cases) {
-        core = gametest::makeCore();
-        core->inMenu = false;
-        core->comboBonus = 30;
+        play = gametest::makePlay();
+        play.inMenu = false;
+        play.comboBonus = 30;
         player.setLateral(0.0f);
         player.addPoints(c.before);
         placeObject(0, 2, KIND_SKULL, COLOR_NONE, -12.0f);
         frame(LOW_BIN);
         EXPECT_EQ(player.getPoints(), c.after) << "points before " << c.before;
-        EXPECT_EQ(core->comboBonus, 0);
+        EXPECT_EQ(play.comboBonus, 0);
         EXPECT_EQ(gametest::lastEffectSound(), static_cast<const void*>(audio.skullHitSound));
     }
 }
@@ -223,8 +225,8 @@ TEST_F(CourseTest, BlockChainsAndWhatEndsThem) {
         frame(LOW_BIN);
         points += step.gain;
         EXPECT_EQ(player.getPoints(), points) << "kind " << step.kind << " colour " << step.color;
-        EXPECT_EQ(core->comboBonus, step.comboAfter);
-        EXPECT_EQ(core->chainColor, step.chainAfter);
+        EXPECT_EQ(play.comboBonus, step.comboAfter);
+        EXPECT_EQ(play.chainColor, step.chainAfter);
         const void* expected = step.kind == KIND_BONUS   ? audio.bonusHitSound
                                : step.kind == KIND_SKULL ? audio.skullHitSound
                                                          : audio.blockHitSound;
@@ -234,14 +236,14 @@ TEST_F(CourseTest, BlockChainsAndWhatEndsThem) {
 
 // While paused the sound is not asked: the pitch is 0, so the low band is current.
 TEST_F(CourseTest, PausedCourseStandsStillButStillCollects) {
-    for (float& cooldown : core->spawnCooldown) {
+    for (float& cooldown : play.spawnCooldown) {
         cooldown = -1.0f;
     }
-    core->spawnSlot = 0;
+    play.spawnSlot = 0;
     player.setLateral(0.0f);
     placeObject(10, 1, 6, COLOR_GREEN, 50.0f);
     placeObject(11, 2, KIND_BONUS, COLOR_NONE, -12.0f);
-    core->paused = true;
+    play.paused = true;
     const int readsBefore = gametest::spectrumReads();
     std::string made;
     for (int frameNo = 0; frameNo < 3; ++frameNo) {
@@ -263,7 +265,7 @@ TEST_F(CourseTest, InactiveWindowFreezesTheCourse) {
     placeObject(4, 3, 7, COLOR_BLUE, 50.0f);
     placeObject(5, 2, KIND_BONUS, COLOR_NONE, -12.0f);
     placeObject(6, 1, 8, COLOR_RED, -31.0f);
-    core->active = false;
+    play.active = false;
     for (int frameNo = 0; frameNo < 5; ++frameNo) {
         frame(MIDDLE_BIN);
     }
@@ -274,7 +276,7 @@ TEST_F(CourseTest, InactiveWindowFreezesTheCourse) {
     EXPECT_TRUE(cars.getInUse(6)) << "not removed while the window is inactive";
     EXPECT_EQ(player.getPoints(), 0);
 
-    core->active = true;
+    play.active = true;
     frame(MIDDLE_BIN);
     EXPECT_TRUE(cars.getHit(5));
     EXPECT_FALSE(cars.getInUse(6));
@@ -306,8 +308,8 @@ RunResult playScriptedSong(unsigned seed) {
         EXPECT_TRUE(written) << error;
     }
     gametest::stopScript();
-    gametest::CorePtr core = gametest::makeCore();
-    core->inMenu = false;
+    PlayState play = gametest::makePlay();
+    play.inMenu = false;
     std::srand(seed);
     gametest::startSong("course.ogg");
     const float lanes[] = {0.0f, -3.0f, 3.0f};
@@ -315,9 +317,9 @@ RunResult playScriptedSong(unsigned seed) {
     for (int frameNo = 0; frameNo < 2000; ++frameNo) {
         snd::testing::render(800);  // 1/60 s at 48 kHz
         player.setLateral(lanes[(frameNo / 25) % 3]);
-        const int slot = core->spawnSlot;
+        const int slot = play.spawnSlot;
         const bool wasFree = !cars.getInUse(slot);
-        core->updateCourse();
+        updateCourse(play, gametest::kFrameTime);
         if (wasFree && cars.getInUse(slot)) {
             ++run.objects;
         }

@@ -12,7 +12,6 @@
 #include "audio/engine/testing.h"
 #include "game/Player.h"
 #include "game/carClass.h"
-#include "platform/window.h"
 #include "tests/support/audio_fixtures.h"
 
 namespace gametest {
@@ -107,26 +106,18 @@ void startSong(const std::string& name) {
     audio.playSong(path.c_str());
 }
 
-void CoreDeleter::operator()(Core* core) const {
-    // The shared sound engine outlives each test's Core.
-    core->shutDownDone = true;
-    delete core;
-}
-
-CorePtr makeCore() {
+PlayState makePlay() {
     enterWorld();
-    CorePtr core(new Core);
-    core->appState = APP_STATE_RUNNING;
-    core->active = true;
-    core->fullscreen = false;
-    core->frameTime = 1.0 / 60.0;
-    core->musicList = kSongs;
-    core->maxSongIndex = static_cast<int>(kSongs.size()) - 1;
+    PlayState play;
+    play.active = true;
+    play.fullscreen = false;
+    play.musicList = kSongs;
+    play.maxSongIndex = static_cast<int>(kSongs.size()) - 1;
     cars.deactivateAll();
     player.setStart(Vector3(0.0f, 0.8f, 0.0f), Vector3(0.0f, 0.0f, -1.0f));
     player.setSpeeds(4.0f, 1.0f);
     player.resetPoints();
-    return core;
+    return play;
 }
 
 void placeObject(int slot, int lane, int kind, int color, float x) {
@@ -151,72 +142,6 @@ const void* lastEffectSound() {
         return nullptr;
     }
     return sound;
-}
-
-namespace {
-
-constexpr const char* kTestClass = "RedavaveGameTest";
-
-bool displayThere() {
-    const char* display = std::getenv("DISPLAY");
-    return display != nullptr && display[0] != '\0';
-}
-
-}  // namespace
-
-MessagePump::MessagePump(Core& coreIn) : core(coreIn) {
-    if (!displayThere()) {
-        return;
-    }
-    static bool registered = false;
-    if (!registered) {
-        plat::WindowClass windowClass;
-        windowClass.windowProc = windowProc;
-        windowClass.instance = plat::moduleHandle();
-        windowClass.className = kTestClass;
-        registered = plat::registerClass(windowClass);
-    }
-    // Hidden: it never takes the focus, so no activation arrives unasked.
-    window = plat::createWindow(0, kTestClass, "game test", plat::WS_POPUP, 0, 0, 64, 64, plat::moduleHandle(), &core);
-}
-
-MessagePump::~MessagePump() {
-    pump();
-    if (window != nullptr) {
-        plat::setWindowUserData(window, nullptr);
-        plat::destroyWindow(window);
-    }
-    // Drop whatever the teardown left in the queue.
-    plat::Message message;
-    while (plat::peekMessage(&message, true)) {
-    }
-}
-
-void MessagePump::send(std::uint32_t message, plat::WPARAM wParam) {
-    if (window != nullptr) {
-        plat::postMessage(window, message, wParam, 0);
-    } else {
-        core.handleMessage(message, wParam, 0);
-    }
-}
-
-void MessagePump::keyDown(unsigned vk) { send(plat::WM_KEYDOWN, vk); }
-void MessagePump::keyUp(unsigned vk) { send(plat::WM_KEYUP, vk); }
-void MessagePump::sysKeyUp(unsigned vk) { send(plat::WM_SYSKEYUP, vk); }
-void MessagePump::activate(bool active) { send(plat::WM_ACTIVATE, active ? plat::WA_ACTIVE : plat::WA_INACTIVE); }
-
-bool MessagePump::pump() {
-    bool quit = false;
-    plat::Message message;
-    while (plat::peekMessage(&message, true)) {
-        if (message.message == plat::WM_QUIT) {
-            quit = true;
-        } else {
-            plat::translateMessage(message);
-            plat::dispatchMessage(message);
-        }
-    }
-    return quit;
 }
 
 }  // namespace gametest

@@ -2,14 +2,14 @@
 
 // What the game tests share: a working folder with the three hit effects and a
 // music folder, the sound engine on its offline output, a pitch script that
-// stands in for the song's spectrum, and a fresh Core in a known state.
+// stands in for the song's spectrum, and a fresh play state in a known state.
+// No window and no OpenGL context: the game's logic needs neither.
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/Core.h"
-#include "platform/types.h"
+#include "game/PlayState.h"
 
 namespace gametest {
 
@@ -34,14 +34,13 @@ int spectrumReads();
 // Starts `name` from resources/Music on the song channel (the course asks it for its spectrum).
 void startSong(const std::string& name);
 
-// A Core as the game has it during play at 60 frames per second: running,
-// active, windowed, in the Welcome menu, with the three songs; the course pool
-// is emptied and the ship reset to lane 2 with speed 4.
-struct CoreDeleter {
-    void operator()(Core* core) const;
-};
-using CorePtr = std::unique_ptr<Core, CoreDeleter>;
-CorePtr makeCore();
+// Seconds of one frame at 60 frames per second.
+inline constexpr double kFrameTime = 1.0 / 60.0;
+
+// A play state as the game has it during play: active, windowed, in the Welcome
+// menu, with the three songs; the course pool is emptied and the ship reset to
+// lane 2 with speed 4.
+PlayState makePlay();
 
 // Puts the given kind (1 bonus, 2 skull, 3..10 block) and colour into `slot` in
 // `lane` at distance `x`, through carClass::spawn with a seed that draws them.
@@ -49,30 +48,5 @@ void placeObject(int slot, int lane, int kind, int color, float x);
 
 // The sound the most recent hit effect plays (null before any effect).
 const void* lastEffectSound();
-
-// Key and activation messages reach Core::handleMessage through the window
-// procedure and the platform's message queue when a display is there (a hidden
-// window of our own), directly otherwise.
-class MessagePump {
-public:
-    explicit MessagePump(Core& core);
-    ~MessagePump();
-    MessagePump(const MessagePump&) = delete;
-    MessagePump& operator=(const MessagePump&) = delete;
-
-    void keyDown(unsigned vk);
-    void keyUp(unsigned vk);
-    void sysKeyUp(unsigned vk);
-    void activate(bool active);
-    // Delivers every queued message; returns whether a quit message was seen.
-    bool pump();
-    bool throughQueue() const { return window != nullptr; }
-
-private:
-    void send(std::uint32_t message, plat::WPARAM wParam);
-
-    Core& core;
-    plat::WindowHandle window = nullptr;
-};
 
 }  // namespace gametest

@@ -7,8 +7,8 @@
 #include "audio/Audio.h"
 #include "game/Player.h"
 #include "game/carClass.h"
-#include "platform/keys.h"
-#include "platform/system.h"
+#include "game/keys.h"
+#include "platform/key_codes.h"
 #include "tests/game/game_world.h"
 
 namespace {
@@ -31,50 +31,35 @@ void PrintTo(State state, std::ostream* out) { *out << nameOf(state); }
 
 class KeysTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        core = gametest::makeCore();
-        input.reset(new gametest::MessagePump(*core));
-        const char* display = std::getenv("DISPLAY");
-        if (display != nullptr && display[0] != '\0') {
-            ASSERT_TRUE(input->throughQueue()) << "with a display, keys go through the window's message queue";
-        }
-    }
-    void TearDown() override {
-        input.reset();
-        core.reset();
-    }
+    void SetUp() override { play = gametest::makePlay(); }
 
     // Puts the game into a state the way play leaves it; a song is on the
     // channel whenever one is being played.
     void enter(State state) {
-        core->inMenu = state == State::Welcome || state == State::Score;
-        core->firstMenu = state == State::Welcome;
-        core->paused = state == State::Paused;
-        if (!core->inMenu) {
+        play.inMenu = state == State::Welcome || state == State::Score;
+        play.firstMenu = state == State::Welcome;
+        play.paused = state == State::Paused;
+        if (!play.inMenu) {
             gametest::startSong(gametest::kSongs[0]);
-            audio.setPaused(core->paused);
+            audio.setPaused(play.paused);
         }
     }
 
     State state() const {
-        if (core->inMenu) {
-            return core->paused ? State::Paused : core->firstMenu ? State::Welcome : State::Score;
+        if (play.inMenu) {
+            return play.paused ? State::Paused : play.firstMenu ? State::Welcome : State::Score;
         }
-        return core->paused ? State::Paused : State::Playing;
+        return play.paused ? State::Paused : State::Playing;
     }
 
-    // One frame of the game's keyboard step after the queued messages arrived.
-    bool frame() {
-        const bool quit = input->pump();
-        core->processKeys();
-        return quit;
-    }
+    // One frame of the game's keyboard step; returns whether it asked to quit.
+    bool frame() { return processKeys(play, frameTime) == ShellRequest::quit; }
     void press(unsigned vk) {
-        input->keyDown(vk);
+        keyDown(play, vk);
         frame();
     }
     void release(unsigned vk) {
-        input->keyUp(vk);
+        keyUp(play, vk);
         frame();
     }
     void tap(unsigned vk) {
@@ -91,8 +76,8 @@ protected:
         return pausedNow;
     }
 
-    gametest::CorePtr core;
-    std::unique_ptr<gametest::MessagePump> input;
+    PlayState play;
+    double frameTime = gametest::kFrameTime;
 };
 
 // Every row starts from a course with a live object, points, a chain bonus and
@@ -119,20 +104,20 @@ TEST_F(KeysTest, StateTransitions) {
         {State::Paused, VK_SPACE, State::Playing, true, false},
     };
     for (const Case& c : cases) {
-        core = gametest::makeCore();
-        input.reset(new gametest::MessagePump(*core));
+        play = gametest::makePlay();
+        frameTime = gametest::kFrameTime;
         enter(c.from);
         player.addPoints(50);
-        core->comboBonus = 20;
-        core->chainColor = COLOR_RED;
+        play.comboBonus = 20;
+        play.chainColor = COLOR_RED;
         cars.spawn(3, 2);
         tap(c.key);
         const std::string what = std::string(nameOf(c.from)) + " + key " + std::to_string(c.key);
         EXPECT_EQ(state(), c.to) << what << " gave " << nameOf(state());
         EXPECT_EQ(player.getPoints(), c.resetsScoreAndCourse || c.resetsPointsOnly ? 0 : 50) << what;
-        EXPECT_EQ(core->comboBonus, c.resetsScoreAndCourse ? 0 : 20) << what;
+        EXPECT_EQ(play.comboBonus, c.resetsScoreAndCourse ? 0 : 20) << what;
         EXPECT_EQ(cars.allInactive(), c.resetsScoreAndCourse) << what;
-        EXPECT_EQ(core->chainColor, COLOR_RED) << what;
+        EXPECT_EQ(play.chainColor, COLOR_RED) << what;
         if (c.to == State::Paused || (c.from == State::Paused && c.key == VK_P)) {
             EXPECT_EQ(songChannelPaused(), c.to == State::Paused) << what;
         }
@@ -141,28 +126,28 @@ TEST_F(KeysTest, StateTransitions) {
 
 TEST_F(KeysTest, EnterPlaysTheSelectedSong) {
     enter(State::Welcome);
-    core->selectedSong = 1;
+    play.selectedSong = 1;
     tap(VK_RETURN);
     EXPECT_EQ(audio.songPath, "resources/Music/" + gametest::kSongs[1]);
-    EXPECT_FALSE(core->inMenu);
+    EXPECT_FALSE(play.inMenu);
 }
 
 // Enter from Paused goes back to the menu that firstMenu names, stopping the
 // song and clearing the course.
 TEST_F(KeysTest, EnterFromPausedReturnsToTheRightMenu) {
     for (const bool songEndedBefore : {false, true}) {
-        core = gametest::makeCore();
-        input.reset(new gametest::MessagePump(*core));
+        play = gametest::makePlay();
+        frameTime = gametest::kFrameTime;
         enter(State::Paused);
-        core->firstMenu = !songEndedBefore;
+        play.firstMenu = !songEndedBefore;
         player.addPoints(40);
-        core->comboBonus = 10;
+        play.comboBonus = 10;
         cars.spawn(0, 1);
         tap(VK_RETURN);
         EXPECT_EQ(state(), songEndedBefore ? State::Score : State::Welcome);
-        EXPECT_FALSE(core->paused);
+        EXPECT_FALSE(play.paused);
         EXPECT_EQ(player.getPoints(), 0);
-        EXPECT_EQ(core->comboBonus, 0);
+        EXPECT_EQ(play.comboBonus, 0);
         EXPECT_TRUE(cars.allInactive());
         bool playing = true;
         audio.songChannel->isPlaying(&playing);
@@ -182,58 +167,58 @@ TEST_F(KeysTest, MenuSelectionWraps) {
         {1, 0, VK_LEFT, 0},  {1, 0, VK_RIGHT, 0},
     };
     for (const Case& c : cases) {
-        core->musicList.assign(gametest::kSongs.begin(), gametest::kSongs.begin() + c.songs);
-        core->maxSongIndex = c.songs - 1;
-        core->selectedSong = c.from;
+        play.musicList.assign(gametest::kSongs.begin(), gametest::kSongs.begin() + c.songs);
+        play.maxSongIndex = c.songs - 1;
+        play.selectedSong = c.from;
         tap(c.key);
-        EXPECT_EQ(core->selectedSong, c.to) << c.songs << " songs, from " << c.from << " key " << c.key;
+        EXPECT_EQ(play.selectedSong, c.to) << c.songs << " songs, from " << c.from << " key " << c.key;
     }
 }
 
 TEST_F(KeysTest, HeldKeysActOncePerPress) {
-    input->keyDown(VK_RIGHT);
+    keyDown(play, VK_RIGHT);
     for (int i = 0; i < 5; ++i) {
         frame();
     }
-    EXPECT_EQ(core->selectedSong, 1);
+    EXPECT_EQ(play.selectedSong, 1);
     release(VK_RIGHT);
     tap(VK_RIGHT);
-    EXPECT_EQ(core->selectedSong, 2);
+    EXPECT_EQ(play.selectedSong, 2);
 
     enter(State::Playing);
-    input->keyDown(VK_P);
+    keyDown(play, VK_P);
     for (int i = 0; i < 5; ++i) {
         frame();
     }
-    EXPECT_TRUE(core->paused);
+    EXPECT_TRUE(play.paused);
     EXPECT_TRUE(songChannelPaused());
     release(VK_P);
     tap(VK_P);
-    EXPECT_FALSE(core->paused);
+    EXPECT_FALSE(play.paused);
     EXPECT_FALSE(songChannelPaused());
 }
 
 TEST_F(KeysTest, PInTheMenuKeepsNoLatch) {
     press(VK_P);
-    EXPECT_FALSE(core->keyLatch[VK_P]);
+    EXPECT_FALSE(play.keyLatch[VK_P]);
     enter(State::Playing);  // P still held: a song started meanwhile pauses at once
     frame();
-    EXPECT_TRUE(core->paused);
+    EXPECT_TRUE(play.paused);
 }
 
 // Released with Alt held, a key keeps its latch: its command waits for a plain release.
 TEST_F(KeysTest, SystemKeyUpKeepsTheLatch) {
     enter(State::Playing);
     press(VK_P);
-    EXPECT_TRUE(core->paused);
-    input->sysKeyUp(VK_P);
+    EXPECT_TRUE(play.paused);
+    sysKeyUp(play, VK_P);
     frame();
-    EXPECT_FALSE(core->keys[VK_P]);
+    EXPECT_FALSE(play.keys[VK_P]);
     press(VK_P);
-    EXPECT_TRUE(core->paused) << "latched: the second press did not act";
+    EXPECT_TRUE(play.paused) << "latched: the second press did not act";
     release(VK_P);
     press(VK_P);
-    EXPECT_FALSE(core->paused);
+    EXPECT_FALSE(play.paused);
 }
 
 TEST_F(KeysTest, HeldSpaceRestartsOnce) {
@@ -263,31 +248,6 @@ TEST_F(KeysTest, EnterWhilePlayingMustBeReleasedFirst) {
     EXPECT_EQ(state(), State::Score);
 }
 
-TEST_F(KeysTest, DeactivatingTheWindowPausesPlay) {
-    enter(State::Playing);
-    core->appState = APP_STATE_RUNNING;
-    input->activate(false);
-    frame();
-    EXPECT_EQ(state(), State::Paused);
-    EXPECT_FALSE(core->active);
-    EXPECT_EQ(core->appState, APP_STATE_SUSPENDED);
-    EXPECT_TRUE(songChannelPaused());
-    input->activate(true);
-    frame();
-    EXPECT_EQ(core->appState, APP_STATE_RUNNING);
-    EXPECT_EQ(state(), State::Paused) << "activation does not resume the song";
-    tap(VK_P);
-    EXPECT_EQ(state(), State::Playing);
-}
-
-TEST_F(KeysTest, DeactivatingTheWindowInTheMenuChangesNoGameState) {
-    enter(State::Score);
-    input->activate(false);
-    frame();
-    EXPECT_EQ(state(), State::Score);
-    EXPECT_EQ(core->appState, APP_STATE_SUSPENDED);
-}
-
 TEST_F(KeysTest, SteeringByKeyboard) {
     struct Case {
         const char* what;
@@ -309,34 +269,38 @@ TEST_F(KeysTest, SteeringByKeyboard) {
         {"menu", VK_D, 0, State::Score, 0.0f},
     };
     for (const Case& c : cases) {
-        core = gametest::makeCore();
-        input.reset(new gametest::MessagePump(*core));
+        play = gametest::makePlay();
+        frameTime = gametest::kFrameTime;
         enter(c.state);
-        core->frameTime = 0.05;
-        input->keyDown(c.keyA);
+        frameTime = 0.05;
+        keyDown(play, c.keyA);
         if (c.keyB != 0) {
-            input->keyDown(c.keyB);
+            keyDown(play, c.keyB);
         }
         frame();
         EXPECT_NEAR(player.getPosition().y, 0.8f + c.moved, 1e-5f) << c.what;
     }
 
-    core = gametest::makeCore();
-    input.reset(new gametest::MessagePump(*core));
+    play = gametest::makePlay();
+    frameTime = gametest::kFrameTime;
     enter(State::Playing);
-    core->active = false;
-    input->keyDown(VK_LEFT);
+    play.active = false;
+    keyDown(play, VK_LEFT);
     frame();
     EXPECT_FLOAT_EQ(player.getPosition().y, 0.8f) << "no steering while the window is inactive";
 }
 
-TEST_F(KeysTest, EscapeShowsTheCursorAndQuits) {
-    const int before = showCursor(false) + 1;  // the counter as it stands
-    showCursor(true);
-    input->keyDown(VK_ESCAPE);
-    frame();
-    EXPECT_TRUE(input->pump()) << "the quit message is posted";
-    EXPECT_EQ(showCursor(false), before) << "shown once: back to where it was after this hide";
+TEST_F(KeysTest, EscapeAsksToQuitWhileHeldInEveryState) {
+    for (const State from : {State::Welcome, State::Score, State::Playing, State::Paused}) {
+        play = gametest::makePlay();
+        enter(from);
+        EXPECT_FALSE(frame()) << nameOf(from);
+        keyDown(play, VK_ESCAPE);
+        EXPECT_TRUE(frame()) << nameOf(from);
+        EXPECT_TRUE(frame()) << nameOf(from) << ": Escape has no latch";
+        keyUp(play, VK_ESCAPE);
+        EXPECT_FALSE(frame()) << nameOf(from);
+    }
 }
 
 TEST_F(KeysTest, VolumeFollowsHeldPageKeys) {
@@ -344,7 +308,7 @@ TEST_F(KeysTest, VolumeFollowsHeldPageKeys) {
     float start = 0.0f;
     audio.songChannel->getVolume(&start);
     ASSERT_GT(start, 0.1f);
-    input->keyDown(VK_NEXT);
+    keyDown(play, VK_NEXT);
     for (int i = 0; i < 3; ++i) {
         frame();
     }
@@ -352,7 +316,7 @@ TEST_F(KeysTest, VolumeFollowsHeldPageKeys) {
     float volume = 0.0f;
     audio.songChannel->getVolume(&volume);
     EXPECT_NEAR(volume, start - 0.03f, 1e-5f) << "0.01 per frame while held";
-    input->keyDown(VK_PRIOR);
+    keyDown(play, VK_PRIOR);
     frame();
     frame();
     audio.songChannel->getVolume(&volume);
@@ -361,12 +325,12 @@ TEST_F(KeysTest, VolumeFollowsHeldPageKeys) {
 
 // With no playable file in the music folder the menu stays where it is.
 TEST_F(KeysTest, EmptyMusicListIsNeverIndexed) {
-    core->musicList.clear();
-    core->maxSongIndex = 0;
+    play.musicList.clear();
+    play.maxSongIndex = 0;
     const std::string songBefore = audio.songPath;
     for (unsigned key : {VK_LEFT, VK_RIGHT, VK_RETURN, VK_SPACE}) {
         tap(key);
-        EXPECT_EQ(core->selectedSong, 0);
+        EXPECT_EQ(play.selectedSong, 0);
         EXPECT_EQ(state(), State::Welcome);
     }
     EXPECT_EQ(audio.songPath, songBefore);

@@ -6,7 +6,9 @@
 #include "game/Player.h"
 #include "game/carClass.h"
 #include "platform/gamepad.h"
-#include "platform/keys.h"
+#include "game/keys.h"
+#include "game/pad.h"
+#include "platform/key_codes.h"
 #include "platform/system.h"
 #include "tests/game/game_world.h"
 
@@ -22,9 +24,9 @@ bool displayThere() {
 class PadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        core = gametest::makeCore();
-        core->inMenu = false;
-        core->firstMenu = false;
+        play = gametest::makePlay();
+        play.inMenu = false;
+        play.firstMenu = false;
         gametest::startSong(gametest::kSongs[0]);
     }
     void TearDown() override {
@@ -32,16 +34,19 @@ protected:
         overrideScreenSize(0, 0);
     }
 
-    void poll(std::uint16_t buttons, std::int16_t stick = 0) {
+    ShellRequest poll(std::uint16_t buttons, std::int16_t stick = 0) {
         GamepadState state;
         state.buttons = buttons;
         state.thumbLX = stick;
         overrideGamepad(true, &state);
-        core->pollGamepad();
+        return pollGamepad();
     }
+    ShellRequest pollGamepad() { return ::pollGamepad(play, screenWidth, screenHeight); }
     void unplug() { overrideGamepad(true, nullptr); }
 
-    gametest::CorePtr core;
+    PlayState play;
+    int screenWidth = 800;  // the window's client size
+    int screenHeight = 600;
 };
 
 TEST_F(PadTest, PadPutsTheShipIntoThreeLanes) {
@@ -68,22 +73,20 @@ TEST_F(PadTest, PadPutsTheShipIntoThreeLanes) {
     for (const Case& c : cases) {
         player.setLateral(0.8f);
         poll(c.buttons, c.stick);
-        EXPECT_TRUE(core->padConnected);
+        EXPECT_TRUE(play.padConnected);
         EXPECT_FLOAT_EQ(player.getPosition().y, c.lateral) << "buttons " << c.buttons << " stick " << c.stick;
     }
 }
 
 // The pad is read after the keyboard: in the same frame it has the last word.
 TEST_F(PadTest, PadOverridesTheKeyboardInTheSameFrame) {
-    gametest::MessagePump input(*core);
-    core->frameTime = 0.05;
-    input.keyDown(VK_LEFT);
-    input.pump();
-    core->processKeys();
+    const double frameTime = 0.05;
+    keyDown(play, VK_LEFT);
+    processKeys(play, frameTime);
     EXPECT_NEAR(player.getPosition().y, -1.2f, 1e-5f) << "the keyboard steered first";
     poll(0);
     EXPECT_FLOAT_EQ(player.getPosition().y, 0.0f);
-    core->processKeys();
+    processKeys(play, frameTime);
     poll(GAMEPAD_B);
     EXPECT_FLOAT_EQ(player.getPosition().y, 3.0f);
 }
@@ -94,15 +97,15 @@ TEST_F(PadTest, PadLeavesTheShipAloneInTheMenuAndWhilePaused) {
         bool paused;
     } states[] = {{true, false}, {false, true}};
     for (const auto& s : states) {
-        core->inMenu = s.inMenu;
-        core->paused = s.paused;
+        play.inMenu = s.inMenu;
+        play.paused = s.paused;
         player.setLateral(0.8f);
         poll(GAMEPAD_X, -30000);
         EXPECT_FLOAT_EQ(player.getPosition().y, 0.8f);
-        EXPECT_TRUE(core->padConnected);
+        EXPECT_TRUE(play.padConnected);
         unplug();
-        core->pollGamepad();
-        EXPECT_FALSE(core->padConnected);
+        pollGamepad();
+        EXPECT_FALSE(play.padConnected);
     }
 }
 
@@ -123,56 +126,53 @@ TEST_F(PadTest, StartRestartsFromTheScoreMenuAndWhilePaused) {
         {"Playing", false, false, false, false},
     };
     for (const Case& c : cases) {
-        core = gametest::makeCore();
-        core->inMenu = c.inMenu;
-        core->firstMenu = c.firstMenu;
-        core->paused = c.paused;
+        play = gametest::makePlay();
+        play.inMenu = c.inMenu;
+        play.firstMenu = c.firstMenu;
+        play.paused = c.paused;
         player.addPoints(40);
         cars.spawn(5, 1);
         poll(0);
-        poll(GAMEPAD_START);
-        EXPECT_EQ(core->inMenu, c.restarts ? false : c.inMenu) << c.what;
-        EXPECT_EQ(core->paused, c.restarts ? false : c.paused) << c.what;
+        const ShellRequest request = poll(GAMEPAD_START);
+        EXPECT_EQ(play.inMenu, c.restarts ? false : c.inMenu) << c.what;
+        EXPECT_EQ(play.paused, c.restarts ? false : c.paused) << c.what;
         EXPECT_EQ(player.getPoints(), c.restarts ? 0 : 40) << c.what;
         EXPECT_EQ(cars.allInactive(), c.restarts) << c.what;
-        EXPECT_FALSE(core->shutDownDone) << c.what;
+        EXPECT_EQ(request, ShellRequest::none) << c.what;
     }
 }
 
 TEST_F(PadTest, HeldStartActsOnce) {
-    core->inMenu = true;
+    play.inMenu = true;
     poll(GAMEPAD_START);
-    EXPECT_FALSE(core->inMenu);
-    core->paused = true;
+    EXPECT_FALSE(play.inMenu);
+    play.paused = true;
     player.addPoints(9);
     poll(GAMEPAD_START);
-    EXPECT_TRUE(core->paused) << "still the same press";
+    EXPECT_TRUE(play.paused) << "still the same press";
     poll(0);
     poll(GAMEPAD_START);
-    EXPECT_FALSE(core->paused);
+    EXPECT_FALSE(play.paused);
     EXPECT_EQ(player.getPoints(), 0);
 }
 
 TEST_F(PadTest, BackDoesNothingDuringPlay) {
     for (const bool pausedNow : {false, true}) {
-        core->paused = pausedNow;
+        play.paused = pausedNow;
         poll(0);
-        poll(GAMEPAD_BACK);
-        EXPECT_FALSE(core->shutDownDone);
-        EXPECT_FALSE(core->inMenu);
+        EXPECT_EQ(poll(GAMEPAD_BACK), ShellRequest::none);
+        EXPECT_FALSE(play.inMenu);
     }
 }
 
 TEST_F(PadTest, StartIsTestedBeforeBack) {
-    core->inMenu = true;  // the Score menu: START leaves it, so BACK no longer applies
-    poll(GAMEPAD_START | GAMEPAD_BACK);
-    EXPECT_FALSE(core->inMenu);
-    EXPECT_FALSE(core->shutDownDone);
+    play.inMenu = true;  // the Score menu: START leaves it, so BACK no longer applies
+    EXPECT_EQ(poll(GAMEPAD_START | GAMEPAD_BACK), ShellRequest::none);
+    EXPECT_FALSE(play.inMenu);
 }
 
-// The exit shuts the sound engine down, so it runs in a child process.
-TEST_F(PadTest, BackInTheMenuShutsTheGameDown) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+// BACK in the menu asks the shell to shut the game down, once per press.
+TEST_F(PadTest, BackInTheMenuAsksForTheShutdown) {
     struct Case {
         const char* what;
         bool firstMenu;
@@ -184,28 +184,14 @@ TEST_F(PadTest, BackInTheMenuShutsTheGameDown) {
         {"Welcome menu, START ignored there", true, GAMEPAD_START | GAMEPAD_BACK},
     };
     for (const Case& c : cases) {
-        EXPECT_EXIT(
-            {
-                core->inMenu = true;
-                core->firstMenu = c.firstMenu;
-                poll(0);
-                const bool before = core->shutDownDone;
-                poll(c.buttons);
-                gametest::leaveWorld(!before && core->shutDownDone && core->inMenu ? 0 : 3);
-            },
-            ::testing::ExitedWithCode(0), "")
-            << c.what;
+        play = gametest::makePlay();
+        play.inMenu = true;
+        play.firstMenu = c.firstMenu;
+        EXPECT_EQ(poll(0), ShellRequest::none) << c.what;
+        EXPECT_EQ(poll(c.buttons), ShellRequest::shutDown) << c.what;
+        EXPECT_TRUE(play.inMenu) << c.what;
+        EXPECT_EQ(poll(c.buttons), ShellRequest::none) << c.what << ": a held BACK is one press";
     }
-    EXPECT_EXIT(
-        {
-            core->inMenu = true;
-            poll(GAMEPAD_BACK);
-            core->shutDownDone = false;  // pretend the first press did nothing
-            poll(GAMEPAD_BACK);
-            gametest::leaveWorld(core->shutDownDone ? 3 : 0);
-        },
-        ::testing::ExitedWithCode(0), "")
-        << "a held BACK is one press";
 }
 
 // From the frame after the pad goes away the mouse steers, from where the pad left the ship.
@@ -214,19 +200,19 @@ TEST_F(PadTest, UnpluggedPadHandsOverToTheMouse) {
     EXPECT_FLOAT_EQ(player.getPosition().y, 3.0f);
     unplug();
     if (!displayThere()) {
-        core->pollGamepad();
-        EXPECT_FALSE(core->padConnected);
+        pollGamepad();
+        EXPECT_FALSE(play.padConnected);
         EXPECT_FLOAT_EQ(player.getPosition().y, 3.0f) << "no cursor without a display: the ship stays";
         return;
     }
     overrideScreenSize(1000, 800);
-    core->fullscreen = true;
+    play.fullscreen = true;
     setCursorPos(525, 400);
-    core->pollGamepad();
-    EXPECT_FALSE(core->padConnected);
+    pollGamepad();
+    EXPECT_FALSE(play.padConnected);
     EXPECT_NEAR(player.getPosition().y, 4.0f, 1e-5f);
     poll(0);
-    EXPECT_TRUE(core->padConnected) << "plugged in again";
+    EXPECT_TRUE(play.padConnected) << "plugged in again";
     EXPECT_FLOAT_EQ(player.getPosition().y, 0.0f);
 }
 
@@ -248,54 +234,54 @@ protected:
 };
 
 TEST_F(MouseTest, FullScreenSteersByTheOffsetFromTheScreenCentre) {
-    core->fullscreen = true;
+    play.fullscreen = true;
     setCursorPos(550, 430);
-    core->pollGamepad();
+    pollGamepad();
     EXPECT_NEAR(player.getPosition().y, 2.8f, 1e-5f) << "50 pixels right: 2 units";
     EXPECT_EQ(cursor().x, 500);
     EXPECT_EQ(cursor().y, 400);
     setCursorPos(480, 300);
-    core->pollGamepad();
+    pollGamepad();
     EXPECT_NEAR(player.getPosition().y, 2.0f, 1e-5f);
 }
 
 // In a window the offset is taken from the centre of the previous call; the
 // very first centre is half the client size.
 TEST_F(MouseTest, WindowedSteersFromThePreviousCentre) {
-    core->fullscreen = false;
-    core->screenWidth = 600;
-    core->screenHeight = 400;
+    play.fullscreen = false;
+    screenWidth = 600;
+    screenHeight = 400;
     setCursorPos(320, 250);
-    core->pollGamepad();
+    pollGamepad();
     EXPECT_NEAR(player.getPosition().y, 1.6f, 1e-5f);
     EXPECT_EQ(cursor().x, 500);
     EXPECT_EQ(cursor().y, 400);
     setCursorPos(490, 400);
-    core->pollGamepad();
+    pollGamepad();
     EXPECT_NEAR(player.getPosition().y, 1.2f, 1e-5f);
 }
 
 TEST_F(MouseTest, MenuPinsTheCursorButLeavesTheShip) {
-    core->fullscreen = true;
-    core->inMenu = true;
+    play.fullscreen = true;
+    play.inMenu = true;
     setCursorPos(600, 500);
-    core->pollGamepad();
+    pollGamepad();
     EXPECT_FLOAT_EQ(player.getPosition().y, 0.8f);
     EXPECT_EQ(cursor().x, 500);
 
     // An inactive window in the menu lets the cursor go.
-    core->active = false;
+    play.active = false;
     setCursorPos(600, 500);
-    core->pollGamepad();
+    pollGamepad();
     EXPECT_EQ(cursor().x, 600);
     EXPECT_FLOAT_EQ(player.getPosition().y, 0.8f);
 }
 
 TEST_F(MouseTest, PausedMouseDoesNotSteer) {
-    core->fullscreen = true;
-    core->paused = true;
+    play.fullscreen = true;
+    play.paused = true;
     setCursorPos(700, 400);
-    core->pollGamepad();
+    pollGamepad();
     EXPECT_FLOAT_EQ(player.getPosition().y, 0.8f);
     EXPECT_EQ(cursor().x, 500);
 }

@@ -1,4 +1,4 @@
-// The song search of game initialisation.
+// The search for songs in the music folder.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,29 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "app/Core.h"
-#include "platform/system.h"
+#include "platform/music_folder.h"
 #include "tests/diag/working_folder.h"
 
 namespace {
 
+using Names = std::vector<std::string>;
+
 class MusicListTest : public ::testing::Test {
 protected:
-    void SetUp() override { plat::overrideScreenSize(800, 600); }
-    void TearDown() override { plat::overrideScreenSize(0, 0); }
-
     void song(const std::string& name) { folder.write("resources/Music/" + name, "x"); }
-    bool loggedNoMusic() const {
-        for (const std::string& line : folder.lines()) {
-            if (line == "Could Not Find Any Music!") {
-                return true;
-            }
-        }
-        return false;
-    }
+    static Names find() { return plat::findSongs(plat::kMusicFolder); }
 
     WorkingFolder folder;
-    Core core;
 };
 
 TEST_F(MusicListTest, PatternsInOrderAnyCaseNoSubfoldersNoFoldersNoBrokenEntries) {
@@ -40,41 +30,19 @@ TEST_F(MusicListTest, PatternsInOrderAnyCaseNoSubfoldersNoFoldersNoBrokenEntries
     std::filesystem::create_symlink("nowhere.ogg", folder.path() / "resources/Music/broken.ogg");
     std::filesystem::create_symlink("d.flac", folder.path() / "resources/Music/link.flac");
 
-    core.buildMusicList("resources/Music");
-    EXPECT_EQ(core.musicList,
-              (std::vector<std::string>{"a.mp3", "b.MP3", "f.mp2", "c.ogg", "d.flac", "link.flac", "e.Wma"}));
-    EXPECT_EQ(core.maxSongIndex, 6);
-    EXPECT_FALSE(loggedNoMusic());
+    EXPECT_EQ(find(), (Names{"a.mp3", "b.MP3", "f.mp2", "c.ogg", "d.flac", "link.flac", "e.Wma"}));
 }
 
-TEST_F(MusicListTest, OnlyFlacFilesGiveOnlyThoseAndNoComplaint) {
+TEST_F(MusicListTest, OnlyFlacFilesGiveOnlyThose) {
     song("one.flac");
     song("two.flac");
-    core.buildMusicList("resources/Music");
-    EXPECT_EQ(core.musicList, (std::vector<std::string>{"one.flac", "two.flac"}));
-    EXPECT_EQ(core.maxSongIndex, 1);
-    EXPECT_FALSE(loggedNoMusic());
+    EXPECT_EQ(find(), (Names{"one.flac", "two.flac"}));
 }
 
-TEST_F(MusicListTest, EmptyOrMissingFolderLogsAndLeavesAnEmptyList) {
-    core.buildMusicList("resources/Music");  // missing
-    EXPECT_TRUE(core.musicList.empty());
-    EXPECT_EQ(core.maxSongIndex, 0);
-    EXPECT_TRUE(loggedNoMusic());
-
-    std::filesystem::remove(folder.path() / "log.txt");
+TEST_F(MusicListTest, EmptyOrMissingFolderGivesNothing) {
+    EXPECT_TRUE(find().empty());  // missing
     song("readme.txt");
-    core.buildMusicList("resources/Music");
-    EXPECT_TRUE(core.musicList.empty());
-    EXPECT_EQ(core.maxSongIndex, 0);
-    EXPECT_TRUE(loggedNoMusic());
-}
-
-TEST_F(MusicListTest, OneSongGivesIndexZero) {
-    song("Only Song.ogg");
-    core.buildMusicList("resources/Music");
-    EXPECT_EQ(core.musicList, (std::vector<std::string>{"Only Song.ogg"}));
-    EXPECT_EQ(core.maxSongIndex, 0);
+    EXPECT_TRUE(find().empty());
 }
 
 }  // namespace

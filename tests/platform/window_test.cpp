@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/gl_context.h"
-#include "platform/keys.h"
+#include "platform/key_codes.h"
 #include "platform/system.h"
 #include "platform/window.h"
 #include "platform/window_internal.h"

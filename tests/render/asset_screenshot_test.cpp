@@ -10,9 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "app/Core.h"
 #include "diag/ErrorHandler.h"
-#include "image/Texture.h"
+#include "render/texture_set.h"
 #include "render/FontHandler.h"
 #include "render/ModelHandler.h"
 #include "tests/render/test_support.h"
@@ -174,8 +173,7 @@ protected:
 };
 
 TEST_F(AssetScreenshotTest, EveryTextureModelAndTheGlyphSheetShowTheirColours) {
-    Core core;
-    ASSERT_TRUE(core.loadTextures());
+    ASSERT_TRUE(loadTextures());
     ASSERT_TRUE(modelHandler.load(shipModel, "resources/Models/space_craft.3ds"));
     ASSERT_TRUE(modelHandler.load(carModel, "resources/Models/car.3ds"));
 

@@ -18,6 +18,7 @@
 #include "diag/ErrorHandler.h"
 #include "image/ImageLoader.h"
 #include "render/ModelHandler.h"
+#include "render/texture_set.h"
 #include "tests/render/test_support.h"
 
 namespace {

@@ -9,10 +9,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/Core.h"
 #include "diag/ErrorHandler.h"
 #include "image/ImageLoader.h"
-#include "image/Texture.h"
+#include "render/texture_set.h"
 #include "render/FontHandler.h"
 #include "tests/render/test_support.h"
 #include "tools/generator/tga_writer.h"
@@ -56,8 +55,7 @@ protected:
 };
 
 TEST_F(TextureSetTest, AllElevenGetNamesOneToElevenInIndexOrder) {
-    Core core;
-    ASSERT_TRUE(core.loadTextures());
+    ASSERT_TRUE(loadTextures());
     for (int i = 0; i < kTextureCount; ++i) {
         SCOPED_TRACE(kTextureFiles[i]);
         const Texture& t = textures[i];
@@ -93,8 +91,7 @@ TEST_F(TextureSetTest, UploadedPixelsAreTheImagesOwnEvenForOddWidths) {
         rgb.insert(rgb.end(), {static_cast<std::uint8_t>(i * 10), static_cast<std::uint8_t>(200 - i), 7});
     }
     replace("resources/Textures/World/player_texture1.tga", encodeTga(rgb, 5, 3, 24, TgaKind::Uncompressed));
-    Core core;
-    ASSERT_TRUE(core.loadTextures());
+    ASSERT_TRUE(loadTextures());
     ImageLoader loader;
     for (const int index : {TEXTURE_PLAYER, TEXTURE_FONT, TEXTURE_EARTH}) {
         SCOPED_TRACE(kTextureFiles[index]);
@@ -112,8 +109,7 @@ TEST_F(TextureSetTest, UploadedPixelsAreTheImagesOwnEvenForOddWidths) {
 
 TEST_F(TextureSetTest, AMissingFileStopsTheReadingButNotTheFonts) {
     fs::remove("resources/Textures/World/planet_venus.tga");
-    Core core;
-    EXPECT_FALSE(core.loadTextures());
+    EXPECT_FALSE(loadTextures());
     EXPECT_EQ(folder.log(), "Could not load 'resources/Textures/World/planet_venus.tga'!\n"
                             "Could not load texture file 'resources/Textures/World/planet_venus.tga'! Please check "
                             "that file!\n");

@@ -12,7 +12,9 @@
 #include "audio/Audio.h"
 #include "audio/engine/testing.h"
 #include "game/carClass.h"
+#include "game/screens.h"
 #include "platform/system.h"
+#include "render/scene.h"
 #include "tests/scene/scene_world.h"
 
 namespace {
@@ -29,7 +31,8 @@ protected:
         for (int i = 0; i < passes; ++i) {
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
             core->setOrtho();
-            core->drawHud();
+            updateScreens(core->play);
+            drawHud(core->play, core->sceneView());
         }
         return readBackBuffer();
     }
@@ -44,7 +47,7 @@ TEST_F(Overlay, VeilFadesInOverSixPassesHoldsAndIsGoneInPlay) {
     Picture picture;
     for (int i = 0; i < 8; ++i) {
         picture = draw();
-        fades.push_back(core->menuFade);
+        fades.push_back(core->play.menuFade);
     }
     for (int i = 0; i < 6; ++i) {
         EXPECT_NEAR(fades[static_cast<std::size_t>(i)], 0.1f * static_cast<float>(i + 1), 1e-5f) << "pass " << i + 1;
@@ -60,13 +63,13 @@ TEST_F(Overlay, VeilFadesInOverSixPassesHoldsAndIsGoneInPlay) {
 
     play(*core);
     draw();
-    EXPECT_EQ(core->menuFade, 0.0f);
-    core->paused = true;
+    EXPECT_EQ(core->play.menuFade, 0.0f);
+    core->play.paused = true;
     draw();
-    EXPECT_NEAR(core->menuFade, 0.1f, 1e-6f) << "the first paused pass";
-    core->paused = false;
+    EXPECT_NEAR(core->play.menuFade, 0.1f, 1e-6f) << "the first paused pass";
+    core->play.paused = false;
     picture = draw();
-    EXPECT_EQ(core->menuFade, 0.0f);
+    EXPECT_EQ(core->play.menuFade, 0.0f);
     const std::uint8_t* clear = picture.at(picture.width - 5, 300);
     EXPECT_EQ(clear[0] + clear[1] + clear[2], 0) << "no veil while playing";
 }
@@ -95,16 +98,16 @@ TEST_F(Overlay, SongEndsIntoTheScoreMenuOnlyOnceTheCourseIsEmpty) {
         if (c.objectLeft) {
             cars.spawn(5, 1);
         }
-        core->paused = c.paused;
+        core->play.paused = c.paused;
         draw();
         const bool ends = c.songOver && !c.objectLeft;
-        EXPECT_EQ(core->inMenu, ends);
-        EXPECT_EQ(core->firstMenu, !ends);
-        EXPECT_EQ(core->paused, c.paused && !ends) << "the Score menu is never also the pause screen";
+        EXPECT_EQ(core->play.inMenu, ends);
+        EXPECT_EQ(core->play.firstMenu, !ends);
+        EXPECT_EQ(core->play.paused, c.paused && !ends) << "the Score menu is never also the pause screen";
         if (c.objectLeft) {
             cars.deactivateAll();
             draw();
-            EXPECT_EQ(core->inMenu, c.songOver) << "the first pass with an empty course";
+            EXPECT_EQ(core->play.inMenu, c.songOver) << "the first pass with an empty course";
         }
     }
 }
@@ -192,10 +195,10 @@ TEST_F(Overlay, EachScreenShowsItsOwnRows) {
         if (!c.inMenu) {
             play(*core);
         }
-        core->firstMenu = c.firstMenu;
-        core->paused = c.paused;
-        core->padConnected = c.pad;
-        core->devMode = c.dev;
+        core->play.firstMenu = c.firstMenu;
+        core->play.paused = c.paused;
+        core->play.padConnected = c.pad;
+        core->play.devMode = c.dev;
         const Picture picture = draw(7);
         keep(picture, std::string("screen_") + c.name);
         for (const Band& band : c.shown) {
@@ -221,7 +224,7 @@ TEST_F(Overlay, ChainSwatchShowsTheColourOfTheLastBlock) {
     const Case cases[] = {{1, 0, 0, 255}, {2, 255, 0, 0}, {3, 0, 255, 0}, {0, 255, 255, 255}, {7, 255, 255, 255}};
     const SwatchArea area = swatchArea(kScreenWidth);
     for (const Case& c : cases) {
-        core->chainColor = c.chainColor;
+        core->play.chainColor = c.chainColor;
         const Picture picture = draw();
         const std::uint8_t* p = picture.at(area.centreX, area.centreY);
         EXPECT_EQ(p[0], c.r) << "colour " << c.chainColor;
@@ -237,7 +240,7 @@ TEST_F(Overlay, ChainSwatchShowsTheColourOfTheLastBlock) {
 namespace {
 
 TEST_F(Overlay, ALongSongNameIsShortenedToStayInsideTheWindow) {
-    const std::vector<std::string> songs = core->musicList;
+    const std::vector<std::string> songs = core->play.musicList;
     const int h2 = kScreenHeight / 2;
     struct Case {
         std::string name;
@@ -258,8 +261,8 @@ TEST_F(Overlay, ALongSongNameIsShortenedToStayInsideTheWindow) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name.size());
-        core->musicList = {c.name};
-        core->selectedSong = 0;
+        core->play.musicList = {c.name};
+        core->play.selectedSong = 0;
         const Picture picture = draw(7);
         const Box line = boxOf(picture, h2 + 20, h2 + 45, white);
         ASSERT_FALSE(line.empty());
@@ -268,7 +271,7 @@ TEST_F(Overlay, ALongSongNameIsShortenedToStayInsideTheWindow) {
             EXPECT_GT(line.right, picture.width - 60) << "the shortened line uses the width it has";
         }
     }
-    core->musicList = songs;
+    core->play.musicList = songs;
 }
 
 }  // namespace

@@ -77,8 +77,8 @@ TEST_F(ScenePass, StartUpLeavesTheFixedStateTheShipAndTheSongMenu) {
     EXPECT_EQ(s.appState, APP_STATE_RUNNING);
     EXPECT_FLOAT_EQ(s.playerLateral, 0.8f);
 
-    EXPECT_EQ(core->musicList, std::vector<std::string>{kShortSong});
-    EXPECT_EQ(core->maxSongIndex, 0);
+    EXPECT_EQ(core->play.musicList, std::vector<std::string>{kShortSong});
+    EXPECT_EQ(core->play.maxSongIndex, 0);
     const auto& log = startupLog();
     EXPECT_NE(std::find(log.begin(), log.end(), "#Initalized Audio"), log.end());
     EXPECT_EQ(std::find(log.begin(), log.end(), "Could Not Find Any Music!"), log.end());
@@ -100,7 +100,7 @@ TEST_F(ScenePass, SpheresFollowTheBodiesTableThroughOneQuadric) {
         int slices, stacks;
         Matrix placement;
     };
-    const float moon = core->moonAngle, venus = core->venusAngle, mercury = core->mercuryAngle;
+    const float moon = core->play.moonAngle, venus = core->play.venusAngle, mercury = core->play.mercuryAngle;
     const auto orbit = [&view](float angle, float y, float z) {
         return compose(view, [=] {
             glRotatef(angle, -1.0f, 0.0f, 0.0f);
@@ -111,7 +111,7 @@ TEST_F(ScenePass, SpheresFollowTheBodiesTableThroughOneQuadric) {
     const Expected table[] = {
         {kEarth, 130.0, 27, 25, compose(view, [&] {
              glTranslatef(0.0f, 50.0f, -140.0f);
-             glRotatef(core->earthAngle, 1.0f, 1.0f, 0.0f);
+             glRotatef(core->play.earthAngle, 1.0f, 1.0f, 0.0f);
          })},
         {kMoon, 9.0, 10, 12, orbit(moon, 150.0f, 0.0f)},
         {kVenus, 7.0, 6, 7, orbit(venus, 170.0f, 10.0f)},
@@ -152,23 +152,23 @@ TEST_F(ScenePass, NoQuadricIsMadeOrLeftBehindFromPassToPass) {
 TEST_F(ScenePass, BodiesTurnByTheirRatesInTheMenuAndStandStillWhilePaused) {
     core->frameTime = 0.5;
     pass();
-    EXPECT_FLOAT_EQ(core->earthAngle, 4.0f);
-    EXPECT_FLOAT_EQ(core->moonAngle, -6.5f);
-    EXPECT_FLOAT_EQ(core->venusAngle, 194.0f);
-    EXPECT_FLOAT_EQ(core->mercuryAngle, 334.0f);
-    EXPECT_FLOAT_EQ(core->sunAngle, 344.5f);
+    EXPECT_FLOAT_EQ(core->play.earthAngle, 4.0f);
+    EXPECT_FLOAT_EQ(core->play.moonAngle, -6.5f);
+    EXPECT_FLOAT_EQ(core->play.venusAngle, 194.0f);
+    EXPECT_FLOAT_EQ(core->play.mercuryAngle, 334.0f);
+    EXPECT_FLOAT_EQ(core->play.sunAngle, 344.5f);
 
-    core->paused = true;
+    core->play.paused = true;
     const Recording first = pass();
-    const float angles[5] = {core->earthAngle, core->moonAngle, core->venusAngle, core->mercuryAngle,
-                             core->sunAngle};
+    const float angles[5] = {core->play.earthAngle, core->play.moonAngle, core->play.venusAngle, core->play.mercuryAngle,
+                             core->play.sunAngle};
     const Recording& second = pass();
     EXPECT_EQ(angles[0], 4.0f);
-    EXPECT_EQ(core->earthAngle, angles[0]);
-    EXPECT_EQ(core->moonAngle, angles[1]);
-    EXPECT_EQ(core->venusAngle, angles[2]);
-    EXPECT_EQ(core->mercuryAngle, angles[3]);
-    EXPECT_EQ(core->sunAngle, angles[4]);
+    EXPECT_EQ(core->play.earthAngle, angles[0]);
+    EXPECT_EQ(core->play.moonAngle, angles[1]);
+    EXPECT_EQ(core->play.venusAngle, angles[2]);
+    EXPECT_EQ(core->play.mercuryAngle, angles[3]);
+    EXPECT_EQ(core->play.sunAngle, angles[4]);
     ASSERT_EQ(second.spheres.size(), 4u) << "paused bodies are still drawn";
     EXPECT_TRUE(second.bound(textureName(kSun)));
     for (std::size_t i = 0; i < 4; ++i) {
@@ -178,45 +178,45 @@ TEST_F(ScenePass, BodiesTurnByTheirRatesInTheMenuAndStandStillWhilePaused) {
 
 TEST_F(ScenePass, AnglesAreSetToZeroAtTheirLimitsNotWrapped) {
     struct Case {
-        float Core::*angle;
+        float PlayState::*angle;
         float start;
         float after;  // one pass of one second
     };
     const Case cases[] = {
-        {&Core::earthAngle, 351.0f, 359.0f},   {&Core::earthAngle, 352.0f, 0.0f},
-        {&Core::earthAngle, 359.0f, 0.0f},     {&Core::moonAngle, -346.0f, -359.0f},
-        {&Core::moonAngle, -347.0f, 0.0f},     {&Core::venusAngle, -348.0f, 0.0f},
-        {&Core::mercuryAngle, -348.0f, 0.0f},  {&Core::mercuryAngle, -355.0f, 0.0f},
-        {&Core::sunAngle, -348.0f, -359.0f},   {&Core::sunAngle, -349.0f, 0.0f},
+        {&PlayState::earthAngle, 351.0f, 359.0f},   {&PlayState::earthAngle, 352.0f, 0.0f},
+        {&PlayState::earthAngle, 359.0f, 0.0f},     {&PlayState::moonAngle, -346.0f, -359.0f},
+        {&PlayState::moonAngle, -347.0f, 0.0f},     {&PlayState::venusAngle, -348.0f, 0.0f},
+        {&PlayState::mercuryAngle, -348.0f, 0.0f},  {&PlayState::mercuryAngle, -355.0f, 0.0f},
+        {&PlayState::sunAngle, -348.0f, -359.0f},   {&PlayState::sunAngle, -349.0f, 0.0f},
     };
     core->frameTime = 1.0;
     for (const Case& c : cases) {
-        core->*c.angle = c.start;
+        core->play.*c.angle = c.start;
         pass();
-        EXPECT_EQ(core->*c.angle, c.after) << "from " << c.start;
+        EXPECT_EQ(core->play.*c.angle, c.after) << "from " << c.start;
     }
 }
 
 TEST_F(ScenePass, SmallBodiesAndTheSunHideInsideTheirWindows) {
     struct Case {
-        float Core::*angle;
+        float PlayState::*angle;
         int texture;
         float value;
         bool shown;
     };
     const Case cases[] = {
-        {&Core::moonAngle, kMoon, -47.9f, true},       {&Core::moonAngle, kMoon, -48.0f, false},
-        {&Core::moonAngle, kMoon, -200.0f, false},     {&Core::moonAngle, kMoon, -345.0f, false},
-        {&Core::moonAngle, kMoon, -345.1f, true},      {&Core::venusAngle, kVenus, -48.0f, false},
-        {&Core::venusAngle, kVenus, 200.0f, true},     {&Core::mercuryAngle, kMercury, -345.0f, false},
-        {&Core::mercuryAngle, kMercury, -350.0f, true}, {&Core::sunAngle, kSun, -59.9f, true},
-        {&Core::sunAngle, kSun, -60.0f, false},        {&Core::sunAngle, kSun, -345.0f, false},
-        {&Core::sunAngle, kSun, -345.5f, true},        {&Core::sunAngle, kSun, 350.0f, true},
-        {&Core::earthAngle, kEarth, 200.0f, true},
+        {&PlayState::moonAngle, kMoon, -47.9f, true},       {&PlayState::moonAngle, kMoon, -48.0f, false},
+        {&PlayState::moonAngle, kMoon, -200.0f, false},     {&PlayState::moonAngle, kMoon, -345.0f, false},
+        {&PlayState::moonAngle, kMoon, -345.1f, true},      {&PlayState::venusAngle, kVenus, -48.0f, false},
+        {&PlayState::venusAngle, kVenus, 200.0f, true},     {&PlayState::mercuryAngle, kMercury, -345.0f, false},
+        {&PlayState::mercuryAngle, kMercury, -350.0f, true}, {&PlayState::sunAngle, kSun, -59.9f, true},
+        {&PlayState::sunAngle, kSun, -60.0f, false},        {&PlayState::sunAngle, kSun, -345.0f, false},
+        {&PlayState::sunAngle, kSun, -345.5f, true},        {&PlayState::sunAngle, kSun, 350.0f, true},
+        {&PlayState::earthAngle, kEarth, 200.0f, true},
     };
     core->frameTime = 0.0;
     for (const Case& c : cases) {
-        core->*c.angle = c.value;
+        core->play.*c.angle = c.value;
         pass();
         EXPECT_EQ(drawn(c.texture), c.shown) << "texture entry " << c.texture << " at " << c.value;
     }
@@ -286,7 +286,7 @@ TEST_F(ScenePass, ShipIsBroughtBackInsideItsBoundOnlyForTheNextPass) {
 TEST_F(ScenePass, DeveloperModeDrawsTheGridAndKeepsTheWireFrameButFillsTheOverlay) {
     EXPECT_EQ(pass().lineBatches, 0);
 
-    core->devMode = true;
+    core->play.devMode = true;
     glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);  // as start-up sets it in developer mode
     const Recording& r = pass();
     EXPECT_EQ(r.lineBatches, 1);
@@ -322,7 +322,7 @@ TEST_F(ScenePass, TheCourseRunsOnlyWhileASongIsPlayed) {
     play(*core);
     pass();
     EXPECT_FLOAT_EQ(cars.getX(0), start - 110.0f / 60.0f);
-    EXPECT_FALSE(core->inMenu);
+    EXPECT_FALSE(core->play.inMenu);
 }
 
 }  // namespace

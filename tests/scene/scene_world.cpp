@@ -17,7 +17,7 @@
 #include "audio/engine/testing.h"
 #include "game/Player.h"
 #include "game/carClass.h"
-#include "image/Texture.h"
+#include "render/texture_set.h"
 #include "platform/system.h"
 #include "platform/window.h"
 #include "render/Camera.h"
@@ -144,23 +144,23 @@ Core* welcomeMenu(std::string* reason) {
         defaults->shutDownDone = true;
         return defaults;
     }();
-    core->inMenu = fresh.inMenu;
-    core->firstMenu = fresh.firstMenu;
-    core->paused = fresh.paused;
-    core->menuFade = fresh.menuFade;
-    core->devMode = false;
+    core->play.inMenu = fresh.play.inMenu;
+    core->play.firstMenu = fresh.play.firstMenu;
+    core->play.paused = fresh.play.paused;
+    core->play.menuFade = fresh.play.menuFade;
+    core->play.devMode = false;
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    core->padConnected = false;
-    core->chainColor = fresh.chainColor;
-    core->comboBonus = fresh.comboBonus;
-    core->selectedSong = 0;
-    core->earthAngle = fresh.earthAngle;
-    core->moonAngle = fresh.moonAngle;
-    core->venusAngle = fresh.venusAngle;
-    core->mercuryAngle = fresh.mercuryAngle;
-    core->sunAngle = fresh.sunAngle;
+    core->play.padConnected = false;
+    core->play.chainColor = fresh.play.chainColor;
+    core->play.comboBonus = fresh.play.comboBonus;
+    core->play.selectedSong = 0;
+    core->play.earthAngle = fresh.play.earthAngle;
+    core->play.moonAngle = fresh.play.moonAngle;
+    core->play.venusAngle = fresh.play.venusAngle;
+    core->play.mercuryAngle = fresh.play.mercuryAngle;
+    core->play.sunAngle = fresh.play.sunAngle;
     core->frameTime = 1.0 / 60.0;
-    core->active = true;
+    core->play.active = true;
     const Camera freshCamera;
     camera.set(freshCamera.eye, freshCamera.center, freshCamera.up);
     player.setStart(Vector3(0.0f, 0.8f, 0.0f), Vector3(0.0f, 0.0f, -1.0f));
@@ -172,7 +172,7 @@ Core* welcomeMenu(std::string* reason) {
 void play(Core& core) {
     const std::string path = std::string("resources/Music/") + kShortSong;
     audio.playSong(path.c_str());
-    core.inMenu = false;
+    core.play.inMenu = false;
 }
 
 const std::vector<std::string>& startupLog() { return logLines; }

@@ -1,0 +1,53 @@
+#pragma once
+
+// The state of play: which screen is up, the songs and the one highlighted,
+// the colour chain, the course's spawn counters, the key tables with their
+// one-press latches, what the mouse and the pad did last, the banner and the
+// turning bodies. The functions of game/ change it; render/ only reads it.
+// It knows no window and no OpenGL context, so a test can make one on its own.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PlayState {
+    float menuFade = 0.0f;
+    bool inMenu = true;
+    bool firstMenu = true;
+    bool paused = false;
+    std::vector<std::string> musicList;
+    int selectedSong = 0;
+    int maxSongIndex = 0;
+    bool active = false;  // the game's window is the active one
+    int chainColor = 1;
+    int comboBonus = 0;
+    bool padConnected = false;
+    float earthAngle = 0.0f;
+    float moonAngle = 0.0f;
+    float venusAngle = 200.0f;
+    float mercuryAngle = 340.0f;
+    float sunAngle = 350.0f;
+    bool devMode = false;    // -devmode
+    bool fullscreen = true;  // cleared by -window
+    int spawnSlot = 0;
+    float spawnCooldown[3] = {10.0f, 10.0f, 10.0f};
+    bool keys[256] = {};
+    bool keyLatch[256] = {};
+    struct Banner {
+        float width = 400.0f;
+        float height = 100.0f;
+        float top = 0.0f;
+    } banner;
+
+    bool mouseCentreSet = false;  // mouseSteer has taken its first centre
+    int mouseCentreX = 0;
+    int mouseCentreY = 0;
+    std::uint16_t padButtonsLast = 0;  // pad buttons of the previous poll, for press edges
+};
+
+// What the game asks of the shell around it; the main loop carries it out.
+enum class ShellRequest {
+    none,
+    quit,      // Escape: show the cursor and post the quit message
+    shutDown,  // the pad's BACK in the menu: shut the game down at once
+};

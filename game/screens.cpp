@@ -1,0 +1,24 @@
+#include "game/screens.h"
+
+#include "audio/Audio.h"
+#include "game/carClass.h"
+
+void updateScreens(PlayState& play) {
+    // A pause taken in the song's last frame is dropped with the song, so the
+    // menu is never also the pause screen.
+    if (!play.inMenu && audio.songFinished() && cars.allInactive()) {
+        play.firstMenu = false;
+        play.inMenu = true;
+        play.paused = false;
+    }
+
+    if (play.paused || play.inMenu) {
+        if (play.menuFade < 0.6f) {
+            play.menuFade += 0.1f;
+        } else {
+            play.menuFade = 0.7f;
+        }
+    } else {
+        play.menuFade = 0.0f;
+    }
+}

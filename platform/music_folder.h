@@ -1,0 +1,19 @@
+#pragma once
+
+// The player's music folder and the search for songs in it.
+
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// Relative to the game's working folder; songs open as "<folder>/<name>".
+inline constexpr const char* kMusicFolder = "resources/Music";
+
+// The names (name and extension only) of the regular files directly in `folder`
+// whose extension is a song's: all .mp3 first, then .mp2, .ogg, .flac and .wma,
+// each group in name order, extensions in any case. Empty when the folder is
+// missing or holds no song.
+std::vector<std::string> findSongs(const char* folder);
+
+}  // namespace plat
