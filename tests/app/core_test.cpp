@@ -11,6 +11,7 @@
 #include "diag/ErrorHandler.h"
 #include "platform/gamepad.h"
 #include "platform/message_box.h"
+#include "platform/music_folder.h"
 #include "platform/system.h"
 #include "platform/timer.h"
 #include "platform/window.h"
@@ -209,6 +210,46 @@ TEST_F(CoreTest, UnregisteredClassFailsWithCouldNotCreateWindow) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Window Error");
     EXPECT_EQ(core.hWnd, nullptr);
+}
+
+// What the game asks for is done by the shell: Escape's quit shows the cursor
+// once and posts the quit message; the pad's BACK shuts the game down at once.
+TEST_F(CoreTest, RequestsOfTheGameAreCarriedOut) {
+    Core core;
+    core.carryOut(ShellRequest::none);
+    plat::Message message;
+    EXPECT_FALSE(plat::peekMessage(&message, true)) << "nothing asked, nothing posted";
+    EXPECT_FALSE(core.shutDownDone);
+
+    const int before = plat::showCursor(false) + 1;  // the counter as it stands
+    plat::showCursor(true);
+    core.carryOut(ShellRequest::quit);
+    EXPECT_EQ(plat::showCursor(false), before) << "shown once: back to where it was after this hide";
+    ASSERT_TRUE(plat::peekMessage(&message, true));
+    EXPECT_EQ(message.message, plat::WM_QUIT);
+    EXPECT_FALSE(core.shutDownDone) << "the quit leaves the shutdown to the end of the loop";
+
+    core.play.musicList = {"a.mp3"};
+    core.carryOut(ShellRequest::shutDown);
+    EXPECT_TRUE(core.shutDownDone);
+    EXPECT_TRUE(core.play.musicList.empty());
+}
+
+// The platform finds the songs; the game keeps them with their highest index
+// and complains in the log when there are none.
+TEST_F(CoreTest, MusicListKeepsTheHighestIndexAndLogsAnEmptyFolder) {
+    Core core;
+    folder.write("resources/Music/b.ogg", "x");
+    folder.write("resources/Music/a.mp3", "x");
+    core.buildMusicList(plat::kMusicFolder);
+    EXPECT_EQ(core.play.musicList, (std::vector<std::string>{"a.mp3", "b.ogg"}));
+    EXPECT_EQ(core.play.maxSongIndex, 1);
+    EXPECT_THAT(folder.lines(), ::testing::Not(::testing::Contains("Could Not Find Any Music!")));
+
+    core.buildMusicList("resources/Nothing");
+    EXPECT_TRUE(core.play.musicList.empty());
+    EXPECT_EQ(core.play.maxSongIndex, 0);
+    EXPECT_THAT(folder.lines(), ::testing::Contains("Could Not Find Any Music!"));
 }
 
 }  // namespace
