@@ -22,6 +22,11 @@
 extern char** environ;
 
 namespace plat {
+
+namespace detail {
+bool boxProcessSupported = false;
+}
+
 namespace {
 
 constexpr const char* kBoxProcessArg = "--redavave-message-box";
@@ -252,6 +257,7 @@ bool showToolBox(const char* title, const char* text, bool error) {
 }  // namespace
 
 bool isMessageBoxProcess(int argc, char** argv) {
+    detail::boxProcessSupported = true;
     return argc == 5 && std::strcmp(argv[1], kBoxProcessArg) == 0;
 }
 

@@ -17,6 +17,12 @@
 extern char** environ;
 
 namespace plat {
+
+namespace detail {
+// Set once the program's entry has offered the box process (the game's binary).
+extern bool boxProcessSupported;
+}
+
 namespace {
 
 MessageBoxBackend backend = nullptr;
@@ -93,7 +99,13 @@ int messageBox(WindowHandle owner, const char* text, const char* title, std::uin
     // with no window manager leaves the game inactive, and so suspended, for good.
     SDL_Window* gameWindow = ownerWindow();
     const Uint32 gameWindowId = gameWindow != nullptr ? SDL_GetWindowID(gameWindow) : 0;
-    runBoxProcess(text, title, flags);
+    if (!detail::boxProcessSupported || !runBoxProcess(text, title, flags)) {
+        // A program without the box entry (a test or a tool) shows SDL's box itself.
+        const Uint32 icon = (flags & MB_ICONERROR) != 0         ? SDL_MESSAGEBOX_ERROR
+                            : (flags & MB_ICONINFORMATION) != 0 ? SDL_MESSAGEBOX_INFORMATION
+                                                                : 0;
+        SDL_ShowSimpleMessageBox(icon, title, text, nullptr);
+    }
     if (gameWindowId != 0 && SDL_GetWindowFromID(gameWindowId) == gameWindow) {
         SDL_RaiseWindow(gameWindow);
         SDL_SetWindowInputFocus(gameWindow);
