@@ -4,9 +4,13 @@
 #include <string>
 
 #include "app/Core.h"
+#include "platform/message_box.h"
 #include "platform/window.h"
 
 int main(int argc, char** argv) {
+    if (plat::isMessageBoxProcess(argc, argv)) {
+        return plat::runMessageBoxProcess(argc, argv);
+    }
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) {

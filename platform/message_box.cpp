@@ -1,15 +1,28 @@
-// Modal message boxes through SDL, with a switch to standard error for runs
-// that nobody can click through (tests, no display).
+// Modal message boxes, shown by a fresh copy of the game's binary, with a
+// switch to standard error for runs that nobody can click through (tests, no
+// display). The text always goes to standard error as well.
 
 #include "platform/message_box.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/sdl_internal.h"
 
+extern char** environ;
+
 namespace plat {
+
+namespace detail {
+// Set once the program's entry has offered the box process (the game's binary).
+extern bool boxProcessSupported;
+}
+
 namespace {
 
 MessageBoxBackend backend = nullptr;
@@ -25,6 +38,48 @@ bool boxesGoToStderr() {
     return mode != nullptr && std::strcmp(mode, "stderr") == 0;
 }
 
+// The game's window that should have the keyboard after the box: the focused
+// one, else the first shown window of the game's own.
+SDL_Window* ownerWindow() {
+    if (SDL_Window* focused = SDL_GetKeyboardFocus()) {
+        return focused;
+    }
+    // SDL numbers its windows from 1 in order of creation.
+    for (Uint32 id = 1; id < 64; ++id) {
+        SDL_Window* window = SDL_GetWindowFromID(id);
+        if (window != nullptr && SDL_GetWindowData(window, "plat") != nullptr &&
+            (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) != 0) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// Shows the box in a new process of the game's own binary and waits until it
+// is dismissed. False when that process could not be started.
+bool runBoxProcess(const char* text, const char* title, std::uint32_t flags) {
+    const char* kind = (flags & MB_ICONERROR) != 0 ? "error" : (flags & MB_ICONINFORMATION) != 0 ? "information" : "none";
+    char* argv[] = {const_cast<char*>("redavave"), const_cast<char*>(messageBoxProcessArg()), const_cast<char*>(title),
+                    const_cast<char*>(text), const_cast<char*>(kind), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // The game's files, sockets and lock stay with the game.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    pid_t pid = -1;
+    const int started = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) {
+        return false;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) == -1) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int messageBox(WindowHandle owner, const char* text, const char* title, std::uint32_t flags) {
@@ -34,14 +89,26 @@ int messageBox(WindowHandle owner, const char* text, const char* title, std::uin
     if (backend != nullptr) {
         return backend(text, title, flags);
     }
+    // Printed first, so that the text is kept whatever becomes of the box.
+    printBox(text, title);
     if (boxesGoToStderr() || !detail::ensureVideo()) {
-        return printBox(text, title);
+        return IDOK;
     }
-    const Uint32 icon = (flags & MB_ICONERROR) != 0         ? SDL_MESSAGEBOX_ERROR
-                        : (flags & MB_ICONINFORMATION) != 0 ? SDL_MESSAGEBOX_INFORMATION
-                                                            : 0;
-    if (SDL_ShowSimpleMessageBox(icon, title, text, nullptr) != 0) {
-        return printBox(text, title);  // the box could not be shown: the text must not be lost
+    // The box takes the keyboard; as on the desktop the game was made for, the
+    // game's window gets it back when the box is gone. Without that, a desktop
+    // with no window manager leaves the game inactive, and so suspended, for good.
+    SDL_Window* gameWindow = ownerWindow();
+    const Uint32 gameWindowId = gameWindow != nullptr ? SDL_GetWindowID(gameWindow) : 0;
+    if (!detail::boxProcessSupported || !runBoxProcess(text, title, flags)) {
+        // A program without the box entry (a test or a tool) shows SDL's box itself.
+        const Uint32 icon = (flags & MB_ICONERROR) != 0         ? SDL_MESSAGEBOX_ERROR
+                            : (flags & MB_ICONINFORMATION) != 0 ? SDL_MESSAGEBOX_INFORMATION
+                                                                : 0;
+        SDL_ShowSimpleMessageBox(icon, title, text, nullptr);
+    }
+    if (gameWindowId != 0 && SDL_GetWindowFromID(gameWindowId) == gameWindow) {
+        SDL_RaiseWindow(gameWindow);
+        SDL_SetWindowInputFocus(gameWindow);
     }
     return IDOK;
 }

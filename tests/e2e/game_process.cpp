@@ -144,7 +144,8 @@ bool GameFolder::waitForLogLine(const std::string& line, double seconds) const {
 
 std::string GameFolder::logText() const { return readFile(path_ / "log.txt"); }
 
-GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay)
+GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay,
+                         const char* boxes)
     : folder_(folder) {
     std::vector<std::string> environment;
     for (char** variable = environ; *variable != nullptr; ++variable) {
@@ -158,7 +159,9 @@ GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string
     }
     environment.push_back("XDG_RUNTIME_DIR=" + folder.lockFolder().string());
     environment.push_back("SDL_AUDIODRIVER=dummy");
-    environment.push_back("REDAVAVE_MESSAGE_BOXES=stderr");
+    if (boxes != nullptr) {
+        environment.push_back(std::string("REDAVAVE_MESSAGE_BOXES=") + boxes);
+    }
 
     std::vector<char*> envp;
     for (std::string& entry : environment) {
@@ -256,6 +259,12 @@ bool GameProcess::key(const std::vector<std::string>& keys) {
         status |= keyStatus;
     }
     return status == 0;
+}
+
+Image captureWindow(unsigned long window, const std::filesystem::path& file) {
+    int status = 0;
+    run("import -depth 8 -window " + std::to_string(window) + " " + quote("ppm:" + file.string()) + " 2>&1", &status);
+    return status == 0 ? readPpm(readFile(file)) : Image{};
 }
 
 Image GameProcess::screenshot(const std::filesystem::path& keepAs) {

@@ -47,9 +47,11 @@ struct Image {
 
 class GameProcess {
 public:
-    // Starts the game in `folder` with the arguments; boxes go to stderr, sound
-    // to the dummy device. `withDisplay` false removes DISPLAY from its environment.
-    GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay = true);
+    // Starts the game in `folder` with the arguments; sound goes to the dummy
+    // device. `withDisplay` false removes DISPLAY from its environment. `boxes`
+    // is its REDAVAVE_MESSAGE_BOXES ("stderr": printed only); null shows real boxes.
+    GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay = true,
+                const char* boxes = "stderr");
     ~GameProcess();  // kills the game if it still runs
     GameProcess(const GameProcess&) = delete;
     GameProcess& operator=(const GameProcess&) = delete;
@@ -77,6 +79,9 @@ private:
     int exitCode_ = -1;
     unsigned long window_ = 0;
 };
+
+// A picture of any X window by its id; empty on failure. Also kept as `file`.
+Image captureWindow(unsigned long window, const std::filesystem::path& file);
 
 // Runs a shell command, returns its standard output.
 std::string run(const std::string& command, int* status = nullptr);
