@@ -144,20 +144,26 @@ bool GameFolder::waitForLogLine(const std::string& line, double seconds) const {
 
 std::string GameFolder::logText() const { return readFile(path_ / "log.txt"); }
 
-GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay)
+GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay,
+                         const std::string& soundServer)
     : folder_(folder) {
     std::vector<std::string> environment;
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string entry = *variable;
         const std::string name = entry.substr(0, entry.find('='));
-        if (name == "XDG_RUNTIME_DIR" || name == "SDL_AUDIODRIVER" || name == "REDAVAVE_MESSAGE_BOXES" ||
+        if (name == "XDG_RUNTIME_DIR" || name == "SDL_AUDIODRIVER" || name == "PULSE_SERVER" ||
+            name == "REDAVAVE_MESSAGE_BOXES" ||
             (!withDisplay && (name == "DISPLAY" || name == "WAYLAND_DISPLAY"))) {
             continue;
         }
         environment.push_back(entry);
     }
     environment.push_back("XDG_RUNTIME_DIR=" + folder.lockFolder().string());
-    environment.push_back("SDL_AUDIODRIVER=dummy");
+    if (soundServer.empty()) {
+        environment.push_back("SDL_AUDIODRIVER=dummy");
+    } else {
+        environment.push_back("PULSE_SERVER=" + soundServer);
+    }
     environment.push_back("REDAVAVE_MESSAGE_BOXES=stderr");
 
     std::vector<char*> envp;

@@ -49,7 +49,10 @@ class GameProcess {
 public:
     // Starts the game in `folder` with the arguments; boxes go to stderr, sound
     // to the dummy device. `withDisplay` false removes DISPLAY from its environment.
-    GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay = true);
+    // With a `soundServer` (a PulseAudio address) the game picks its sound
+    // driver itself, as on a player's machine, and finds that server.
+    GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay = true,
+                const std::string& soundServer = {});
     ~GameProcess();  // kills the game if it still runs
     GameProcess(const GameProcess&) = delete;
     GameProcess& operator=(const GameProcess&) = delete;
