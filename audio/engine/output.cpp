@@ -90,17 +90,6 @@ private:
         self->system->mix(reinterpret_cast<float*>(stream), bytes / static_cast<int>(2 * sizeof(float)));
     }
 
-    // With a 512-frame buffer a mixing thread that waits behind busy
-    // processes for more than a few milliseconds leaves a gap the player
-    // hears. Real-time round-robin at a low real-time priority, where the
-    // system grants it (root, or a real-time limit); elsewhere the thread
-    // keeps the raised priority SDL gave it.
-    static void raiseMixingThread() {
-        sched_param param{};
-        param.sched_priority = std::max(sched_get_priority_min(SCHED_RR), 10);
-        pthread_setschedparam(pthread_self(), SCHED_RR, &param);
-    }
-
     bool scheduled = false;  // mixing thread only
     System* system = nullptr;
     SDL_AudioDeviceID device = 0;
@@ -143,6 +132,16 @@ private:
 };
 
 }  // namespace
+
+// With a 512-frame buffer a mixing thread that waits behind busy processes
+// for more than a few milliseconds leaves a gap the player hears. Real-time
+// round-robin at a low real-time priority, where the system grants it (root,
+// or a real-time limit); elsewhere the thread keeps the priority it has.
+void raiseMixingThread() {
+    sched_param param{};
+    param.sched_priority = std::max(sched_get_priority_min(SCHED_RR), 10);
+    pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+}
 
 std::unique_ptr<Output> openDeviceOutput(System* system) {
     auto output = std::make_unique<DeviceOutput>();
