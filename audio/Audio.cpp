@@ -61,6 +61,12 @@ void Audio::init() {
 
 bool Audio::playSong(const char* path) {
     songPath = path;
+    // The earlier song has ended or been stopped by now; its stream goes, so
+    // that playing song after song does not pile up streams.
+    if (song != nullptr) {
+        song->release();
+        song = nullptr;
+    }
     checkResult(on(system,
                    [&](snd::System* s) {
                        return s->createStream(path, snd::MODE_SOFTWARE | snd::MODE_2D | snd::MODE_LOOP_OFF, nullptr,
@@ -77,8 +83,15 @@ void Audio::replaySong() {
     if (songPath.empty()) {
         return;
     }
+    // The play it replaces is stopped (from the pause it would otherwise go
+    // on under the new one), and the new play keeps the player's volume.
+    snd::Sound* playing = nullptr;
+    if (on(songChannel, [&](snd::Channel* c) { return c->getCurrentSound(&playing); }) == snd::OK && playing == song) {
+        songChannel->stop();
+    }
     checkResult(on(system, [&](snd::System* s) { return s->playSound(snd::CHANNEL_FREE, song, false, &songChannel); }),
                 1);
+    on(songChannel, [&](snd::Channel* c) { return c->setVolume(volume); });
 }
 
 void Audio::stopSong() {

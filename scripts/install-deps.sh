@@ -12,7 +12,7 @@ packages=(
   libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool imagemagick x11-utils ffmpeg
-  xfonts-base
+  xfonts-base pulseaudio pulseaudio-utils
 )
 
 missing=()

@@ -48,7 +48,16 @@ fi
 # game starting during that reset finds no display.
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
-trap 'kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true' EXIT
+# A private sound server for the tests that listen to the game; stopped with
+# the X server however the run ends.
+sound_dir="$(mktemp -d /tmp/redavave-sound-XXXXXX)"
+stop_servers() {
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  bash "$root/scripts/sound-server.sh" stop "$sound_dir" || true
+  rm -rf "$sound_dir"
+}
+trap stop_servers EXIT
 for _ in $(seq 1 100); do
   if xdpyinfo -display "$display" >/dev/null 2>&1; then
     break
@@ -61,6 +70,9 @@ if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
 fi
 export DISPLAY="$display"
 export SDL_AUDIODRIVER=dummy
+# Tests that listen to the game play through this server instead of the dummy driver.
+REDAVAVE_SOUND_SERVER="$(bash scripts/sound-server.sh start "$sound_dir")"
+export REDAVAVE_SOUND_SERVER
 unset WAYLAND_DISPLAY || true
 
 echo "== Tests (display $DISPLAY)"

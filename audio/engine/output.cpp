@@ -2,7 +2,10 @@
 
 #include <SDL.h>
 #include <dlfcn.h>
+#include <pthread.h>
+#include <sched.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -80,9 +83,14 @@ public:
 private:
     static void SDLCALL callback(void* user, Uint8* stream, int bytes) {
         auto* self = static_cast<DeviceOutput*>(user);
+        if (!self->scheduled) {
+            self->scheduled = true;
+            raiseMixingThread();
+        }
         self->system->mix(reinterpret_cast<float*>(stream), bytes / static_cast<int>(2 * sizeof(float)));
     }
 
+    bool scheduled = false;  // mixing thread only
     System* system = nullptr;
     SDL_AudioDeviceID device = 0;
     bool subsystemUp = false;
@@ -124,6 +132,16 @@ private:
 };
 
 }  // namespace
+
+// With a 512-frame buffer a mixing thread that waits behind busy processes
+// for more than a few milliseconds leaves a gap the player hears. Real-time
+// round-robin at a low real-time priority, where the system grants it (root,
+// or a real-time limit); elsewhere the thread keeps the priority it has.
+void raiseMixingThread() {
+    sched_param param{};
+    param.sched_priority = std::max(sched_get_priority_min(SCHED_RR), 10);
+    pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+}
 
 std::unique_ptr<Output> openDeviceOutput(System* system) {
     auto output = std::make_unique<DeviceOutput>();

@@ -16,9 +16,17 @@ public:
     virtual const char* name() const = 0;
 };
 
+// A stream on the PulseAudio server the player's setup names, or nullptr
+// when there is none (or SDL_AUDIODRIVER asks for another driver).
+std::unique_ptr<Output> openPulseOutput(System* system);
+
 // The default SDL audio device at 48 kHz stereo float with a 512-frame
 // buffer, or nullptr when there is no device to open.
 std::unique_ptr<Output> openDeviceOutput(System* system);
+
+// Gives the calling thread, which mixes for an output, a real-time priority
+// where the system allows it.
+void raiseMixingThread();
 
 // A thread that pulls the mix in 512-frame blocks on a real-time clock and
 // drops it: positions, song ends and spectra go on without a device.

@@ -109,7 +109,10 @@ Result System::init(int maxChannels, unsigned /*flags*/, void* /*extraDriverData
         setOfflineSystem(self);
         return OK;
     }
-    self->output = openDeviceOutput(this);
+    self->output = openPulseOutput(this);
+    if (self->output == nullptr) {
+        self->output = openDeviceOutput(this);
+    }
     if (self->output == nullptr) {
         // No card and no sound server: play to a clock instead, so that the
         // game runs the same, only silently.

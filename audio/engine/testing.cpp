@@ -68,6 +68,8 @@ void setSpectrumSource(SpectrumSource source, void* user) {
 
 void overrideVersion(unsigned version) { forcedVersion.store(version); }
 
+int liveSounds(System* system) { return static_cast<int>(impl(system)->sounds.size()); }
+
 }  // namespace testing
 
 }  // namespace snd

@@ -3,6 +3,10 @@
 // Seams for tests: run the engine without a device and without waiting in
 // real time, and script what the spectrum of a channel says.
 
+namespace snd {
+class System;
+}
+
 namespace snd::testing {
 
 // While on, the next System::init plays on an offline output that advances
@@ -23,5 +27,8 @@ void setSpectrumSource(SpectrumSource source, void* user);
 // Makes System::getVersion report this number instead of the engine's own;
 // 0 restores it.
 void overrideVersion(unsigned version);
+
+// Sounds and streams the system holds (made and not yet released).
+int liveSounds(System* system);
 
 }  // namespace snd::testing

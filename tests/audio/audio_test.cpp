@@ -233,18 +233,56 @@ TEST_F(AudioTest, ReplayRestartsFromZeroAndSurvivesTwentyPausedRestarts) {
 
     audio->playSong("resources/Music/song.ogg");
     playFor(600);
-    snd::Channel* first = audio->songChannel;
     for (int i = 0; i < 20; ++i) {
         audio->setPaused(true);
         audio->replaySong();
         audio->playEffect(i % 3);
         playFor(10);
     }
-    EXPECT_NE(audio->songChannel, first);
     EXPECT_EQ(clock(), (std::vector<int>{0, 0, 1}));
     playFor(400);
     audio->analyseSpectrum();
     EXPECT_NEAR(audio->getPeakFrequency(), 440.0f, 2.93f);  // the restarted song is what the channel plays
+}
+
+TEST_F(AudioTest, RestartKeepsThePlayersVolumeAndStopsThePlayItReplaces) {
+    audio->init();
+    audio->playSong("resources/Music/song.ogg");
+    for (int i = 0; i < 30; ++i) {
+        audio->volumeDown();
+    }
+    playFor(200);
+    snd::Channel* before = audio->songChannel;
+    audio->setPaused(true);
+    audio->replaySong();
+    float channelVolume = 0.0f;
+    audio->songChannel->getVolume(&channelVolume);
+    EXPECT_EQ(channelVolume, audio->volume);
+    EXPECT_NEAR(channelVolume, 0.70f, 1e-5f);
+    if (before != audio->songChannel) {
+        bool stillPlaying = true;
+        before->isPlaying(&stillPlaying);
+        EXPECT_FALSE(stillPlaying) << "the replaced play goes on under the new one";
+    }
+    // Only the new play sounds, at 0.70 of the song's 0.5.
+    std::vector<float> out(2 * 4800);
+    playFor(100);
+    snd::testing::render(out.data(), 4800);
+    EXPECT_NEAR(*std::max_element(out.begin(), out.end()), 0.5f * 0.70f, 0.02f);
+}
+
+TEST_F(AudioTest, SongAfterSongHoldsOneStream) {
+    audio->init();
+    for (int i = 0; i < 50; ++i) {
+        audio->playSong("resources/Music/song.ogg");
+        playFor(20);
+        if (i % 2 == 0) {
+            audio->stopSong();
+        }
+    }
+    EXPECT_EQ(snd::testing::liveSounds(audio->system), 4) << "three effects and the current song";
+    playFor(100);
+    EXPECT_EQ(clock(), (std::vector<int>{0, 0, 12}));
 }
 
 TEST_F(AudioTest, StopSilencesTheSongAndANewSongPlays) {

@@ -526,25 +526,46 @@ TEST(EngineSpectrum, ScriptedSourceStandsInForTheAnalysisUntilCleared) {
     EXPECT_NEAR(audiotest::loudestBin(few, 1024), 440.0 / 23.4375, 1.0);
 }
 
-// Real time: a stream on a device driver, then the engine's own clock when
-// no driver can be opened. Both must end a song where its length says.
+// Real time: a stream on a device driver, on a PulseAudio server when the
+// test run provides one, and the engine's own clock when nothing can be
+// opened: SDL asked for a driver that does not exist, or no driver named and
+// the sound server unreachable (on a machine with a sound card SDL may open
+// that instead; either way the song keeps time). All must end a song where
+// its length says.
 TEST(EngineOutput, RealTimeOutputsPlaySongsToTheirEnd) {
     audiotest::TempDir scratch;
     const std::string path = audiotest::writeSong(scratch, "short", AudioFormat::Mp3, fixtures::tone(440.0, 0.4));
     struct Case {
-        const char* driver;
-        const char* expectedOutput;
+        const char* driver;          // SDL_AUDIODRIVER; nullptr: unset
+        std::string server;          // PULSE_SERVER
+        const char* expectedOutput;  // nullptr: any but "pulse"
     };
-    const Case cases[] = {{"dummy", "sdl:dummy"}, {"no-such-driver", "silent"}};
+    std::vector<Case> cases = {{"dummy", "", "sdl:dummy"},
+                               {"no-such-driver", "", "silent"},
+                               {nullptr, "unix:" + scratch.file("no-server"), nullptr}};
+    if (const char* server = std::getenv("REDAVAVE_SOUND_SERVER"); server != nullptr && *server != '\0') {
+        cases.push_back({nullptr, server, "pulse"});
+    }
     const char* previous = std::getenv("SDL_AUDIODRIVER");
     const std::string saved = previous != nullptr ? previous : "";
+    const char* previousServer = std::getenv("PULSE_SERVER");
+    const std::string savedServer = previousServer != nullptr ? previousServer : "";
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.driver);
-        setenv("SDL_AUDIODRIVER", c.driver, 1);
+        SCOPED_TRACE(std::string(c.driver != nullptr ? c.driver : "(no driver)") + " " + c.server);
+        if (c.driver != nullptr) {
+            setenv("SDL_AUDIODRIVER", c.driver, 1);
+        } else {
+            unsetenv("SDL_AUDIODRIVER");
+        }
+        setenv("PULSE_SERVER", c.server.c_str(), 1);
         snd::System* system = nullptr;
         ASSERT_EQ(snd::createSystem(&system), snd::OK);
         ASSERT_EQ(system->init(16, 0, nullptr), snd::OK);
-        EXPECT_STREQ(system->outputName(), c.expectedOutput);
+        if (c.expectedOutput != nullptr) {
+            EXPECT_STREQ(system->outputName(), c.expectedOutput);
+        } else {
+            EXPECT_STRNE(system->outputName(), "pulse");
+        }
         auto [sound, channel] = audiotest::play(system, path, true);
         ASSERT_NE(channel, nullptr);
         const auto start = std::chrono::steady_clock::now();
@@ -567,6 +588,11 @@ TEST(EngineOutput, RealTimeOutputsPlaySongsToTheirEnd) {
         setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
     } else {
         unsetenv("SDL_AUDIODRIVER");
+    }
+    if (previousServer != nullptr) {
+        setenv("PULSE_SERVER", savedServer.c_str(), 1);
+    } else {
+        unsetenv("PULSE_SERVER");
     }
 }
 

@@ -144,23 +144,39 @@ bool GameFolder::waitForLogLine(const std::string& line, double seconds) const {
 
 std::string GameFolder::logText() const { return readFile(path_ / "log.txt"); }
 
-GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay,
-                         const char* boxes)
+GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay)
     : folder_(folder) {
+    Launch launch;
+    launch.withDisplay = withDisplay;
+    start(args, launch);
+}
+
+GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, const Launch& launch)
+    : folder_(folder) {
+    start(args, launch);
+}
+
+void GameProcess::start(const std::vector<std::string>& args, const Launch& launch) {
+    const GameFolder& folder = folder_;
     std::vector<std::string> environment;
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string entry = *variable;
         const std::string name = entry.substr(0, entry.find('='));
-        if (name == "XDG_RUNTIME_DIR" || name == "SDL_AUDIODRIVER" || name == "REDAVAVE_MESSAGE_BOXES" ||
-            (!withDisplay && (name == "DISPLAY" || name == "WAYLAND_DISPLAY"))) {
+        if (name == "XDG_RUNTIME_DIR" || name == "SDL_AUDIODRIVER" || name == "PULSE_SERVER" ||
+            name == "REDAVAVE_MESSAGE_BOXES" ||
+            (!launch.withDisplay && (name == "DISPLAY" || name == "WAYLAND_DISPLAY"))) {
             continue;
         }
         environment.push_back(entry);
     }
     environment.push_back("XDG_RUNTIME_DIR=" + folder.lockFolder().string());
-    environment.push_back("SDL_AUDIODRIVER=dummy");
-    if (boxes != nullptr) {
-        environment.push_back(std::string("REDAVAVE_MESSAGE_BOXES=") + boxes);
+    if (launch.soundServer.empty()) {
+        environment.push_back("SDL_AUDIODRIVER=dummy");
+    } else {
+        environment.push_back("PULSE_SERVER=" + launch.soundServer);
+    }
+    if (launch.boxes != nullptr) {
+        environment.push_back(std::string("REDAVAVE_MESSAGE_BOXES=") + launch.boxes);
     }
 
     std::vector<char*> envp;

@@ -45,13 +45,21 @@ struct Image {
     const std::uint8_t* at(int x, int y) const { return &rgb[(static_cast<std::size_t>(y) * width + x) * 3]; }
 };
 
+// Starting the game otherwise than with stderr boxes and the dummy sound device.
+struct Launch {
+    bool withDisplay = true;         // false removes DISPLAY from its environment
+    const char* boxes = "stderr";    // its REDAVAVE_MESSAGE_BOXES; null shows real boxes
+    std::string soundServer;         // a PulseAudio address: the game picks its sound driver
+                                     // itself, as on a player's machine, and finds that server
+};
+
 class GameProcess {
 public:
-    // Starts the game in `folder` with the arguments; sound goes to the dummy
-    // device. `withDisplay` false removes DISPLAY from its environment. `boxes`
-    // is its REDAVAVE_MESSAGE_BOXES ("stderr": printed only); null shows real boxes.
-    GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay = true,
-                const char* boxes = "stderr");
+    // Starts the game in `folder` with the arguments; boxes go to stderr, sound
+    // to the dummy device. `withDisplay` false removes DISPLAY from its environment.
+    GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay = true);
+    // The same, started as `launch` says.
+    GameProcess(const GameFolder& folder, const std::vector<std::string>& args, const Launch& launch);
     ~GameProcess();  // kills the game if it still runs
     GameProcess(const GameProcess&) = delete;
     GameProcess& operator=(const GameProcess&) = delete;
@@ -72,6 +80,8 @@ public:
     std::string standardOutput() const;
 
 private:
+    void start(const std::vector<std::string>& args, const Launch& launch);
+
     const GameFolder& folder_;
     std::string outPath_;
     std::string errPath_;

@@ -185,7 +185,9 @@ TEST_P(MessageBoxTest, AGameErrorBoxThenTheGamePlaysASongToItsScoreAndQuits) {
     }
     folder.addSong("Tone.ogg", 3.0);
 
-    GameProcess game(folder, {"-window"}, true, GetParam().boxes);
+    Launch launch;
+    launch.boxes = GetParam().boxes;
+    GameProcess game(folder, {"-window"}, launch);
     const unsigned long box = waitForBox("Game Error");
     ASSERT_NE(box, 0u) << "no box; stderr: " << game.standardError();
     expectTextOnBox(box, "game_error");
@@ -211,7 +213,9 @@ TEST_P(MessageBoxTest, AGameErrorBoxThenTheGamePlaysASongToItsScoreAndQuits) {
 TEST_P(MessageBoxTest, AnEmptySongGivesTheSoundErrorBoxThenExitCodeOne) {
     std::ofstream(folder.musicFolder() / "Empty.mp3", std::ios::binary);
 
-    GameProcess game(folder, {"-window"}, true, GetParam().boxes);
+    Launch launch;
+    launch.boxes = GetParam().boxes;
+    GameProcess game(folder, {"-window"}, launch);
     ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
     ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
     ASSERT_FALSE(selectedSongRow(waitForPicture(game, std::string("box_") + GetParam().name + "_empty_menu", 10.0,

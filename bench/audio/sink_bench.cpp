@@ -1,0 +1,321 @@
+// The sound where the player hears it, timed and counted at a PulseAudio null
+// sink that parec records: the time from the Enter key to the first sample of
+// the song, the time from an effect's start (what a collection does) to its
+// first sample, and the dropouts a minute of a steady 1 kHz tone shows on a
+// quiet machine and with two busy processes on the cores. One table at the
+// end, all figures of one run side by side.
+//
+// The server is REDAVAVE_SOUND_SERVER when set; otherwise a private one is
+// started with scripts/sound-server.sh. Without DISPLAY a private Xvfb is
+// started too. About a minute and a half.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/engine/sound.h"
+#include "tests/e2e/game_process.h"
+#include "tests/e2e/pictures.h"
+#include "tests/e2e/sink_recorder.h"
+#include "tests/support/audio_fixtures.h"
+
+namespace {
+
+using namespace e2e;
+using Clock = SinkRecorder::Clock;
+
+constexpr double kToneHz = 1000.0;
+constexpr double kToneAmplitude = 0.5;
+constexpr int kEnterRounds = 6;
+constexpr int kEffectRounds = 20;
+constexpr double kToneSeconds = 30.0;
+
+double msBetween(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+struct Spread {
+    double median = -1, worst = -1;
+    int count = 0;
+};
+
+Spread spreadOf(std::vector<double> values) {
+    Spread s;
+    s.count = static_cast<int>(values.size());
+    if (values.empty()) {
+        return s;
+    }
+    std::sort(values.begin(), values.end());
+    s.median = values[values.size() / 2];
+    s.worst = values.back();
+    return s;
+}
+
+// The private servers of a run without given ones; stopped at the end.
+class Servers {
+public:
+    Servers() {
+        const char* given = std::getenv("REDAVAVE_SOUND_SERVER");
+        if (given != nullptr && *given != '\0') {
+            sound = given;
+        } else {
+            char pattern[] = "/tmp/redavave-sink-bench-XXXXXX";
+            soundDir = mkdtemp(pattern);
+            int status = 0;
+            sound = run("bash " REDAVAVE_SOURCE_DIR "/scripts/sound-server.sh start " + soundDir, &status);
+            while (!sound.empty() && (sound.back() == '\n' || sound.back() == '\r')) {
+                sound.pop_back();
+            }
+            if (status != 0) {
+                sound.clear();
+            }
+        }
+        if (std::getenv("DISPLAY") == nullptr) {
+            for (int n = 71; n < 200 && xvfb <= 0; ++n) {
+                const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+                const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+                if (std::filesystem::exists(lock) || std::filesystem::exists(socket)) {
+                    continue;
+                }
+                const std::string display = ":" + std::to_string(n);
+                xvfb = fork();
+                if (xvfb == 0) {
+                    execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                           "-noreset", static_cast<char*>(nullptr));
+                    _exit(127);
+                }
+                setenv("DISPLAY", display.c_str(), 1);
+                for (int i = 0; i < 100; ++i) {
+                    int status = 0;
+                    run("xdpyinfo -display " + display + " >/dev/null 2>&1", &status);
+                    if (status == 0) {
+                        break;
+                    }
+                    sleepFor(0.1);
+                }
+            }
+        }
+    }
+    ~Servers() {
+        if (!soundDir.empty()) {
+            run("bash " REDAVAVE_SOURCE_DIR "/scripts/sound-server.sh stop " + soundDir);
+            std::filesystem::remove_all(soundDir);
+        }
+        if (xvfb > 0) {
+            kill(xvfb, SIGTERM);
+            waitpid(xvfb, nullptr, 0);
+        }
+    }
+    std::string sound;
+
+private:
+    std::string soundDir;
+    pid_t xvfb = -1;
+};
+
+// Processes that keep one core each busy until stopped.
+class BusyLoops {
+public:
+    explicit BusyLoops(int count) {
+        for (int i = 0; i < count; ++i) {
+            const pid_t pid = fork();
+            if (pid == 0) {
+                volatile unsigned long spin = 0;
+                for (;;) {
+                    spin = spin + 1;
+                }
+            }
+            pids.push_back(pid);
+        }
+    }
+    ~BusyLoops() {
+        for (pid_t pid : pids) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+private:
+    std::vector<pid_t> pids;
+};
+
+// Records the tone for kToneSeconds from now; the faulty 10 ms blocks.
+ToneReport listenToTone(const SinkRecorder& recorder) {
+    const std::int64_t from = recorder.frames();
+    sleepFor(kToneSeconds);
+    return checkTone(recorder.left(from, recorder.frames()), kToneHz, kToneAmplitude, 0.003);
+}
+
+double perMinute(const ToneReport& report) {
+    return report.blocks > 0 ? report.faults * 6000.0 / report.blocks : -1.0;
+}
+
+struct GameFigures {
+    std::vector<double> enterMs;
+    ToneReport idle, busy;
+    std::string trouble;
+};
+
+GameFigures measureGame(const std::string& server) {
+    GameFigures figures;
+    GameFolder folder;
+    auto song = fixtures::tone(kToneHz, 3 * kToneSeconds, kToneAmplitude);
+    song.sampleRate = kSinkRate;
+    std::string error;
+    if (!fixtures::writeSong((folder.musicFolder() / "Tone.flac").string(), fixtures::AudioFormat::Flac, song, &error)) {
+        figures.trouble = "cannot write the tone song: " + error;
+        return figures;
+    }
+    SinkRecorder recorder(server);
+    if (!recorder.started() || !recorder.waitForFrames(kSinkRate / 10, 10.0)) {
+        figures.trouble = "parec records nothing";
+        return figures;
+    }
+    Launch launch;
+    launch.soundServer = server;
+    GameProcess game(folder, {"-window"}, launch);
+    if (game.waitForWindow() == 0 || !folder.waitForLogLine("#Initalized Audio")) {
+        figures.trouble = "the game did not start: " + game.standardError();
+        return figures;
+    }
+    sleepFor(0.5);
+
+    // Enter, then back to the menu (P, Enter) and again.
+    for (int round = 0; round < kEnterRounds; ++round) {
+        const std::int64_t mark = recorder.frames();
+        const auto pressed = Clock::now();
+        game.key({"Return"});
+        recorder.waitForFrames(mark + kSinkRate / 2, 5.0);
+        const std::int64_t first = recorder.firstAbove(mark, 0.01f);
+        if (first >= 0) {
+            figures.enterMs.push_back(msBetween(pressed, recorder.arrival(first)));
+        }
+        sleepFor(0.3);
+        game.key({"p"});
+        sleepFor(0.2);
+        game.key({"Return"});
+        sleepFor(0.5);
+    }
+
+    // The tone, with the ship steered out of the lane its objects come in.
+    game.key({"Return"});
+    run("xdotool keydown Left; sleep 0.8; xdotool keyup Left");
+    sleepFor(0.5);
+    figures.idle = listenToTone(recorder);
+    {
+        BusyLoops loops(2);
+        sleepFor(0.5);
+        figures.busy = listenToTone(recorder);
+    }
+    game.key({"Escape"});
+    game.waitForExit(20.0);
+    std::fprintf(stderr, "%s", game.standardError().c_str());
+    return figures;
+}
+
+// From playSound of a short tone to its first sample at the sink, on the
+// engine as the game sets it up; what a collection costs after its frame.
+std::vector<double> measureEffects(const std::string& server, std::string* trouble) {
+    std::vector<double> ms;
+    char pattern[] = "/tmp/redavave-sink-bench-fx-XXXXXX";
+    const std::filesystem::path folder = mkdtemp(pattern);
+    const std::string path = (folder / "hit.flac").string();
+    auto hit = fixtures::tone(kToneHz, 0.1, kToneAmplitude);
+    hit.sampleRate = kSinkRate;
+    std::string error;
+    if (!fixtures::writeSong(path, fixtures::AudioFormat::Flac, hit, &error)) {
+        *trouble = "cannot write the effect: " + error;
+        return ms;
+    }
+    setenv("PULSE_SERVER", server.c_str(), 1);
+    unsetenv("SDL_AUDIODRIVER");
+    SinkRecorder recorder(server);
+    snd::System* system = nullptr;
+    snd::Sound* sound = nullptr;
+    if (!recorder.started() || !recorder.waitForFrames(kSinkRate / 10, 10.0) || snd::createSystem(&system) != snd::OK ||
+        system->init(16, 0, nullptr) != snd::OK ||
+        system->createSound(path.c_str(), snd::MODE_SOFTWARE, nullptr, &sound) != snd::OK) {
+        *trouble = "no engine on the server";
+    } else {
+        std::printf("engine output: %s\n", system->outputName());
+        sleepFor(0.5);
+        for (int round = 0; round < kEffectRounds; ++round) {
+            const std::int64_t mark = recorder.frames();
+            const auto started = Clock::now();
+            system->playSound(snd::CHANNEL_FREE, sound, false, nullptr);
+            recorder.waitForFrames(mark + kSinkRate / 4, 5.0);
+            const std::int64_t first = recorder.firstAbove(mark, 0.01f);
+            if (first >= 0) {
+                ms.push_back(msBetween(started, recorder.arrival(first)));
+            }
+            sleepFor(0.1 + 0.013 * round);  // not in step with the output's blocks
+        }
+    }
+    if (system != nullptr) {
+        system->release();
+    }
+    std::filesystem::remove_all(folder);
+    return ms;
+}
+
+double loadAverage() {
+    double load = -1;
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &load) != 1) {
+            load = -1;
+        }
+        std::fclose(f);
+    }
+    return load;
+}
+
+}  // namespace
+
+int main() {
+    Servers servers;
+    if (servers.sound.empty()) {
+        std::fprintf(stderr, "sink_bench: no PulseAudio to play to (scripts/sound-server.sh failed)\n");
+        return 1;
+    }
+    const double loadBefore = loadAverage();
+    GameFigures game = measureGame(servers.sound);
+    if (!game.trouble.empty()) {
+        std::fprintf(stderr, "sink_bench: %s\n", game.trouble.c_str());
+        return 1;
+    }
+    std::string trouble;
+    const std::vector<double> effects = measureEffects(servers.sound, &trouble);
+    if (!trouble.empty()) {
+        std::fprintf(stderr, "sink_bench: %s\n", trouble.c_str());
+        return 1;
+    }
+    const Spread enter = spreadOf(game.enterMs);
+    const Spread effect = spreadOf(effects);
+    std::printf("\nload average 1 min: %.2f before, %.2f after\n", loadBefore, loadAverage());
+    std::printf("%-40s %10s %10s %8s\n", "", "median", "worst", "count");
+    std::printf("%-40s %8.1fms %8.1fms %8d\n", "Enter -> first song sample at the sink", enter.median, enter.worst,
+                enter.count);
+    std::printf("%-40s %8.1fms %8.1fms %8d\n", "effect start -> first sample at the sink", effect.median, effect.worst,
+                effect.count);
+    std::printf("%-40s %10s %10s %8s\n", "", "per minute", "faulty", "blocks");
+    std::printf("%-40s %10.2f %10d %8d\n", "tone dropouts, quiet", perMinute(game.idle), game.idle.faults,
+                game.idle.blocks);
+    std::printf("%-40s %10.2f %10d %8d\n", "tone dropouts, two busy processes", perMinute(game.busy),
+                game.busy.faults, game.busy.blocks);
+    if (!game.idle.firstFault.empty()) {
+        std::printf("first fault, quiet: %s\n", game.idle.firstFault.c_str());
+    }
+    if (!game.busy.firstFault.empty()) {
+        std::printf("first fault, busy: %s\n", game.busy.firstFault.c_str());
+    }
+    return 0;
+}

@@ -1,0 +1,225 @@
+// The sound where the player hears it: the real game, left to choose its own
+// sound driver, plays to a private PulseAudio whose null sink is recorded
+// with parec. scripts/test.sh starts that server and names it in
+// REDAVAVE_SOUND_SERVER; run by hand without one, these tests are skipped.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/game_process.h"
+#include "tests/e2e/pictures.h"
+#include "tests/e2e/sink_recorder.h"
+#include "tests/support/audio_fixtures.h"
+
+namespace {
+
+using namespace e2e;
+
+constexpr double kToneHz = 1000.0;
+constexpr double kToneAmplitude = 0.5;
+constexpr std::int64_t kFramesPerMs = kSinkRate / 1000;
+
+class SoundTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "needs an X display (DISPLAY is unset); the test command starts Xvfb";
+        }
+        const char* named = std::getenv("REDAVAVE_SOUND_SERVER");
+        if (named == nullptr || *named == '\0') {
+            GTEST_SKIP() << "needs a PulseAudio to listen to (REDAVAVE_SOUND_SERVER is unset); "
+                            "scripts/test.sh starts one, or: scripts/sound-server.sh start DIR";
+        }
+        server = named;
+    }
+
+    void writeSong(const std::string& name, const fixtures::ToneSong& song) {
+        std::string error;
+        ASSERT_TRUE(fixtures::writeSong((folder.musicFolder() / name).string(), fixtures::AudioFormat::Flac, song, &error))
+            << error;
+    }
+
+    // The song at the sink's own rate, so that what arrives can be compared
+    // sample for sample.
+    static fixtures::ToneSong at48k(fixtures::ToneSong song) {
+        song.sampleRate = kSinkRate;
+        return song;
+    }
+
+    // Starts the game on the sound server and waits for its menu.
+    void startGame(std::unique_ptr<GameProcess>& game) {
+        Launch launch;
+        launch.soundServer = server;
+        game = std::make_unique<GameProcess>(folder, std::vector<std::string>{"-window"}, launch);
+        ASSERT_NE(game->waitForWindow(), 0u) << game->standardError();
+        ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
+    }
+
+    std::string server;
+    GameFolder folder;
+};
+
+// The recorded frames between two marks, leaving out the first `settleMs`
+// after the first mark while a change takes effect.
+std::vector<float> between(const SinkRecorder& recorder, std::int64_t from, std::int64_t to, int settleMs = 150) {
+    return recorder.left(from + settleMs * kFramesPerMs, to);
+}
+
+// Records for `seconds` from now; the marks of the stretch.
+std::pair<std::int64_t, std::int64_t> stretch(const SinkRecorder& recorder, double seconds) {
+    const std::int64_t from = recorder.frames();
+    sleepFor(seconds);
+    return {from, recorder.frames()};
+}
+
+TEST_F(SoundTest, ToneArrivesWholeAtTheLevelTheVolumeSetsThroughPauseAndRestart) {
+    writeSong("Tone.flac", at48k(fixtures::tone(kToneHz, 40.0, kToneAmplitude)));
+    SinkRecorder recorder(server);
+    ASSERT_TRUE(recorder.started());
+    ASSERT_TRUE(recorder.waitForFrames(kSinkRate / 10, 10.0)) << "parec delivers nothing";
+    std::unique_ptr<GameProcess> game;
+    startGame(game);
+    if (HasFatalFailure()) return;
+
+    // The menu is silent.
+    sleepFor(0.3);
+    auto [menuFrom, menuTo] = stretch(recorder, 0.7);
+    EXPECT_EQ(peakOf(recorder.left(menuFrom, menuTo)), 0.0f) << "heard in the menu";
+
+    // Enter plays the tone at full level. The ship is steered out of the
+    // middle lane at once, so that nothing is collected and no effect joins
+    // the tone.
+    const std::int64_t enterFrame = recorder.frames();
+    const auto enterTime = SinkRecorder::Clock::now();
+    ASSERT_TRUE(game->key({"Return"}));
+    run("xdotool keydown Left; sleep 0.8; xdotool keyup Left");
+    ASSERT_TRUE(recorder.waitForFrames(enterFrame + kSinkRate, 10.0));
+    const std::int64_t first = recorder.firstAbove(enterFrame, 0.01f);
+    ASSERT_GE(first, 0) << "the song never reached the sink";
+    std::printf("Enter to the first sample at the sink: %.1f ms\n",
+                std::chrono::duration<double, std::milli>(recorder.arrival(first) - enterTime).count());
+
+    // Page Up/Down step the volume by 0.01 in every frame the key is down; a
+    // press lasts one frame or a few. The level at the sink must sit on that
+    // grid, below (or above) the one before by at least one step a press. The
+    // engine holds the stored 1.01 at its full 1.0.
+    struct Step {
+        std::vector<std::string> keys;
+        int direction;  // -1 down, +1 up, 0 none
+        const char* what;
+    };
+    const Step steps[] = {
+        {{}, 0, "full level"},
+        {{"Next"}, -1, "one Page Down"},
+        {std::vector<std::string>(29, "Next"), -1, "29 more Page Downs"},
+        {{"Prior"}, +1, "one Page Up"},
+    };
+    int level = 100;  // in hundredths of full volume
+    for (const Step& step : steps) {
+        if (!step.keys.empty()) {
+            ASSERT_TRUE(game->key(step.keys));
+        }
+        sleepFor(0.2);
+        auto [from, to] = stretch(recorder, 1.5);
+        const std::vector<float> heard = between(recorder, from, to);
+        const ToneFit fit = fitTone(heard.data(), kBlockFrames, kToneHz);
+        const double hundredths = fit.amplitude / kToneAmplitude * 100.0;
+        const int onGrid = static_cast<int>(std::lround(hundredths));
+        EXPECT_NEAR(hundredths, onGrid, 0.05) << step.what << ": not a whole number of 0.01 steps";
+        const int moved = (onGrid - level) * (step.direction == 0 ? 1 : step.direction);
+        if (step.direction == 0) {
+            EXPECT_EQ(onGrid, 100) << step.what;
+        } else {
+            EXPECT_GE(moved, static_cast<int>(step.keys.size())) << step.what << " moved " << onGrid - level << " steps";
+            EXPECT_LE(moved, 3 * static_cast<int>(step.keys.size())) << step.what << " moved " << onGrid - level << " steps";
+        }
+        level = onGrid;
+        const ToneReport report = checkTone(heard, kToneHz, kToneAmplitude * level / 100.0, 0.003);
+        EXPECT_GE(report.blocks, 100) << step.what;
+        EXPECT_EQ(report.faults, 0) << step.what << ": " << report.firstFault << " (mean amplitude "
+                                    << report.meanAmplitude << ")";
+    }
+
+    // Paused: nothing.
+    ASSERT_TRUE(game->key({"p"}));
+    sleepFor(0.2);
+    auto [pauseFrom, pauseTo] = stretch(recorder, 1.0);
+    EXPECT_EQ(peakOf(recorder.left(pauseFrom, pauseTo)), 0.0f) << "heard while paused";
+
+    // Space restarts the song from paused, at the volume the player set.
+    ASSERT_TRUE(game->key({"space"}));
+    sleepFor(0.2);
+    auto [restartFrom, restartTo] = stretch(recorder, 2.0);
+    const ToneReport restarted = checkTone(between(recorder, restartFrom, restartTo), kToneHz,
+                                           kToneAmplitude * level / 100.0, 0.003);
+    EXPECT_GE(restarted.blocks, 150);
+    EXPECT_EQ(restarted.faults, 0) << "after the restart: " << restarted.firstFault << " (mean amplitude "
+                                   << restarted.meanAmplitude << ")";
+
+    ASSERT_TRUE(game->key({"Escape"}));
+    EXPECT_EQ(game->waitForExit(20.0), 0) << game->standardError();
+}
+
+// One block's loudness above the song: the first difference of the samples,
+// which a 30 Hz tone hardly has and a chime or a snare has plenty of.
+double highBandLevel(const std::vector<float>& samples, std::size_t at) {
+    double sum = 0.0;
+    for (std::size_t i = at + 1; i < at + kBlockFrames; ++i) {
+        const double d = samples[i] - samples[i - 1];
+        sum += d * d;
+    }
+    return std::sqrt(sum / (kBlockFrames - 1));
+}
+
+TEST_F(SoundTest, HitEffectIsHeardWhenTheObjectReachesTheShip) {
+    // Half a second of a low tone, then half a second a step higher, over and
+    // over: each return of the low tone sends an object down the middle lane
+    // where the ship stands, meeting it about a second later. Several come,
+    // because a slow frame on a busy machine can carry one past the ship
+    // uncollected. Both tones are too smooth to pass for an effect, and each
+    // part ends on a whole number of periods.
+    fixtures::ToneSong song = fixtures::tone(30.0, 0.5, kToneAmplitude);
+    for (int i = 0; i < 8; ++i) {
+        song.then(fixtures::tone(100.0, 0.5, kToneAmplitude)).then(fixtures::tone(30.0, 0.5, kToneAmplitude));
+    }
+    writeSong("Low.flac", at48k(song));
+    SinkRecorder recorder(server);
+    ASSERT_TRUE(recorder.started());
+    ASSERT_TRUE(recorder.waitForFrames(kSinkRate / 10, 10.0)) << "parec delivers nothing";
+    std::unique_ptr<GameProcess> game;
+    startGame(game);
+    if (HasFatalFailure()) return;
+
+    sleepFor(0.3);
+    const std::int64_t enterFrame = recorder.frames();
+    ASSERT_TRUE(game->key({"Return"}));
+    ASSERT_TRUE(recorder.waitForFrames(enterFrame + 6 * kSinkRate, 12.0));
+    const std::vector<float> heard = recorder.left(enterFrame, enterFrame + 6 * kSinkRate);
+
+    std::vector<int> effectBlocks;
+    for (std::size_t at = 0; at + kBlockFrames <= heard.size(); at += kBlockFrames) {
+        if (highBandLevel(heard, at) > 0.01) {
+            effectBlocks.push_back(static_cast<int>(at / kBlockFrames));
+        }
+    }
+    ASSERT_FALSE(effectBlocks.empty()) << "no effect in the 6 s after Enter";
+    // Objects are born 110 units ahead and travel 110 units a second: the hit
+    // comes a second or more after the song starts, never at once.
+    const double firstMs = effectBlocks.front() * 10.0;
+    std::printf("first effect %.0f ms after Enter\n", firstMs);
+    EXPECT_GT(firstMs, 900.0);
+    // And the song itself plays before it.
+    const std::int64_t before = static_cast<std::int64_t>(effectBlocks.front()) * kBlockFrames;
+    EXPECT_GT(peakOf(std::vector<float>(heard.begin() + before - kSinkRate / 2, heard.begin() + before)), 0.4f);
+
+    ASSERT_TRUE(game->key({"Escape"}));
+    EXPECT_EQ(game->waitForExit(20.0), 0) << game->standardError();
+}
+
+}  // namespace
