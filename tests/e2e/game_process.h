@@ -45,11 +45,21 @@ struct Image {
     const std::uint8_t* at(int x, int y) const { return &rgb[(static_cast<std::size_t>(y) * width + x) * 3]; }
 };
 
+// Starting the game otherwise than as the build's binary in the folder: an
+// installed copy, another working folder, more environment variables.
+struct Launch {
+    std::string program;                   // empty: the build's binary
+    std::filesystem::path workingFolder;   // empty: the GameFolder
+    std::vector<std::string> environment;  // NAME=value, in place of what is inherited
+};
+
 class GameProcess {
 public:
     // Starts the game in `folder` with the arguments; boxes go to stderr, sound
     // to the dummy device. `withDisplay` false removes DISPLAY from its environment.
     GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay = true);
+    // The same, started as `launch` says; output and lock folder stay in `folder`.
+    GameProcess(const GameFolder& folder, const std::vector<std::string>& args, const Launch& launch);
     ~GameProcess();  // kills the game if it still runs
     GameProcess(const GameProcess&) = delete;
     GameProcess& operator=(const GameProcess&) = delete;
@@ -70,6 +80,8 @@ public:
     std::string standardOutput() const;
 
 private:
+    void start(const std::vector<std::string>& args, bool withDisplay, const Launch& launch);
+
     const GameFolder& folder_;
     std::string outPath_;
     std::string errPath_;
