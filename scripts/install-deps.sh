@@ -12,6 +12,7 @@ packages=(
   libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool imagemagick x11-utils ffmpeg
+  dpkg-dev lintian desktop-file-utils appstream openbox
 )
 
 missing=()
