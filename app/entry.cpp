@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/Core.h"
 #include "diag/ErrorHandler.h"
+#include "platform/home_folder.h"
 #include "platform/instance_lock.h"
 #include "platform/system.h"
 #include "platform/window.h"
@@ -34,6 +36,10 @@ int gameMain(plat::ModuleHandle instance, const char* commandLine) {
         plat::closeInstanceLock(instanceLock);
         instanceLock = nullptr;
         return 1;
+    }
+    // An installed game works in the player's data folder; its log starts there.
+    for (const std::string& note : plat::enterGameFolder().notes) {
+        errorHandler.log("%s", note.c_str());
     }
 
     Core core;

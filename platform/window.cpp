@@ -353,7 +353,8 @@ WindowHandle createWindow(std::uint32_t exStyle, const char* className, const ch
     }
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if ((style & WS_POPUP) != 0) {
-        flags |= SDL_WINDOW_BORDERLESS;
+        // The desktop's own full-screen state: panels step back, the display mode stays.
+        flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP;
     }
     window->sdl = createSurface(window, title != nullptr ? title : "", x, y, clientWidth, clientHeight, flags);
     if (window->sdl == nullptr) {
@@ -361,6 +362,7 @@ WindowHandle createWindow(std::uint32_t exStyle, const char* className, const ch
         return nullptr;
     }
     SDL_SetWindowData(window->sdl, "plat", window);
+    detail::applyClassIcon(window->sdl, entry->windowClass.iconId);
     liveWindows[slot] = window;
     setClassCursor(entry->windowClass.cursorId);
 

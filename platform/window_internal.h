@@ -36,6 +36,8 @@ namespace detail {
 // The live window behind a handle, null for a destroyed or foreign handle.
 WindowRecord* liveWindow(WindowHandle window);
 WindowRecord* liveWindowOfDC(DeviceContext dc);
+// Gives the window the picture of its class's icon resource, when there is one.
+void applyClassIcon(SDL_Window* sdl, int iconId);
 
 }  // namespace detail
 }  // namespace plat

@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool imagemagick x11-utils ffmpeg
   xfonts-base pulseaudio pulseaudio-utils
+  dpkg-dev lintian desktop-file-utils appstream openbox
 )
 
 missing=()

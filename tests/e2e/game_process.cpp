@@ -158,12 +158,21 @@ GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string
 
 void GameProcess::start(const std::vector<std::string>& args, const Launch& launch) {
     const GameFolder& folder = folder_;
+    const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+    const auto replaced = [&](const std::string& name) {
+        for (const std::string& entry : launch.environment) {
+            if (nameOf(entry) == name) {
+                return true;
+            }
+        }
+        return false;
+    };
     std::vector<std::string> environment;
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string entry = *variable;
-        const std::string name = entry.substr(0, entry.find('='));
+        const std::string name = nameOf(entry);
         if (name == "XDG_RUNTIME_DIR" || name == "SDL_AUDIODRIVER" || name == "PULSE_SERVER" ||
-            name == "REDAVAVE_MESSAGE_BOXES" ||
+            name == "REDAVAVE_MESSAGE_BOXES" || replaced(name) ||
             (!launch.withDisplay && (name == "DISPLAY" || name == "WAYLAND_DISPLAY"))) {
             continue;
         }
@@ -178,6 +187,7 @@ void GameProcess::start(const std::vector<std::string>& args, const Launch& laun
     if (launch.boxes != nullptr) {
         environment.push_back(std::string("REDAVAVE_MESSAGE_BOXES=") + launch.boxes);
     }
+    environment.insert(environment.end(), launch.environment.begin(), launch.environment.end());
 
     std::vector<char*> envp;
     for (std::string& entry : environment) {
@@ -185,7 +195,7 @@ void GameProcess::start(const std::vector<std::string>& args, const Launch& laun
     }
     envp.push_back(nullptr);
 
-    std::string program = REDAVAVE_GAME_BINARY;
+    std::string program = launch.program.empty() ? std::string(REDAVAVE_GAME_BINARY) : launch.program;
     std::vector<std::string> argvStrings = {program};
     argvStrings.insert(argvStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -207,8 +217,9 @@ void GameProcess::start(const std::vector<std::string>& args, const Launch& laun
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    // The game's working folder is the test folder.
-    posix_spawn_file_actions_addchdir_np(&actions, folder.path().c_str());
+    // The game's working folder is the test folder unless the launch names another.
+    const std::filesystem::path workingFolder = launch.workingFolder.empty() ? folder.path() : launch.workingFolder;
+    posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
     if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
         pid_ = -1;
     }

@@ -45,8 +45,12 @@ struct Image {
     const std::uint8_t* at(int x, int y) const { return &rgb[(static_cast<std::size_t>(y) * width + x) * 3]; }
 };
 
-// Starting the game otherwise than with stderr boxes and the dummy sound device.
+// Starting the game otherwise than as the build's binary in the folder, with
+// stderr boxes and the dummy sound device.
 struct Launch {
+    std::string program;                   // empty: the build's binary
+    std::filesystem::path workingFolder;   // empty: the GameFolder
+    std::vector<std::string> environment;  // NAME=value, in place of what is inherited
     bool withDisplay = true;         // false removes DISPLAY from its environment
     const char* boxes = "stderr";    // its REDAVAVE_MESSAGE_BOXES; null shows real boxes
     std::string soundServer;         // a PulseAudio address: the game picks its sound driver
@@ -58,7 +62,7 @@ public:
     // Starts the game in `folder` with the arguments; boxes go to stderr, sound
     // to the dummy device. `withDisplay` false removes DISPLAY from its environment.
     GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay = true);
-    // The same, started as `launch` says.
+    // The same, started as `launch` says; output and lock folder stay in `folder`.
     GameProcess(const GameFolder& folder, const std::vector<std::string>& args, const Launch& launch);
     ~GameProcess();  // kills the game if it still runs
     GameProcess(const GameProcess&) = delete;

@@ -2,8 +2,9 @@
 // demo songs, all made here from code. The same program always writes the
 // same bytes.
 //
-//   redavave_assets <resources folder> [--font <file.ttf>] [--report]
+//   redavave_assets <resources folder> [--font <file.ttf>] [--icons <folder>] [--report]
 //
+// --icons also writes the desktop icons, <folder>/<N>x<N>/apps/redavave.png.
 // --report prints, for each song, how its pitch moves between the course's bands.
 
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "tools/generator/encoder.h"
 #include "tools/generator/file_out.h"
 #include "tools/generator/glyph_sheet.h"
+#include "tools/generator/icon.h"
 #include "tools/generator/mesh.h"
 #include "tools/generator/models.h"
 #include "tools/generator/songs.h"
@@ -78,6 +80,23 @@ bool writeEffects(const std::string& root) {
     return true;
 }
 
+// The window's own icon in the tree; the theme icons, when asked for, beside it.
+bool writeIcons(const std::string& root, const std::string& themeFolder) {
+    if (!writeFile(root + "/Icons/redavave.bmp", encodeBmp(paintIcon(64)))) {
+        return fail("cannot write the window icon");
+    }
+    if (themeFolder.empty()) {
+        return true;
+    }
+    for (int size : {32, 48, 64, 128, 256}) {
+        const std::string name = std::to_string(size) + "x" + std::to_string(size);
+        if (!writeFile(themeFolder + "/" + name + "/apps/redavave.png", encodePng(paintIcon(size)))) {
+            return fail("cannot write the " + name + " icon");
+        }
+    }
+    return true;
+}
+
 // Renders and encodes one song; the report line is left in `line`.
 bool writeSong(const std::string& root, const SongInfo& song, bool report, std::string& line) {
     const StereoSamples samples = renderSong(song);
@@ -102,10 +121,13 @@ bool writeSong(const std::string& root, const SongInfo& song, bool report, std::
 int main(int argc, char** argv) {
     std::string root;
     std::string fontPath = REDAVAVE_GLYPH_FONT;
+    std::string iconFolder;
     bool report = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--font") == 0 && i + 1 < argc) {
             fontPath = argv[++i];
+        } else if (std::strcmp(argv[i], "--icons") == 0 && i + 1 < argc) {
+            iconFolder = argv[++i];
         } else if (std::strcmp(argv[i], "--report") == 0) {
             report = true;
         } else {
@@ -113,7 +135,7 @@ int main(int argc, char** argv) {
         }
     }
     if (root.empty()) {
-        std::fprintf(stderr, "usage: redavave_assets <resources folder> [--font <file.ttf>] [--report]\n");
+        std::fprintf(stderr, "usage: redavave_assets <resources folder> [--font <file.ttf>] [--icons <folder>] [--report]\n");
         return 2;
     }
     // The songs take longest; each is made on a thread of its own while the
@@ -126,7 +148,8 @@ int main(int argc, char** argv) {
         songJobs.push_back(std::async(std::launch::async, writeSong, std::cref(root), std::cref(songs[i]), report,
                                       std::ref(lines[i])));
     }
-    bool ok = writeTextures(root, fontPath) && writeModels(root) && writeEffects(root);
+    bool ok = writeTextures(root, fontPath) && writeModels(root) && writeEffects(root) &&
+              writeIcons(root, iconFolder);
     for (std::size_t i = 0; i < songJobs.size(); ++i) {
         ok = songJobs[i].get() && ok;
         std::fputs(lines[i].c_str(), stdout);

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Builds the game's installable package.
+#
+#   ./scripts/package.sh linux [BUILD_DIR]
+#
+# Writes dist/redavave_<version>_amd64.deb (REDAVAVE_DIST=DIR writes it there).
+# Without BUILD_DIR the game is built afresh in build-package (Release, no
+# tests); with it, that build is used as it stands (its game and resources are
+# brought up to date first). The package's dependencies are computed: those
+# of the binary by dpkg-shlibdeps, and the libraries the game opens at run time
+# (FFmpeg, ALSA), whose names are read from the binary, by the packages that
+# ship them and the versions their shlibs files ask for.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+if [ "${1:-}" != "linux" ]; then
+  echo "usage: $0 linux [BUILD_DIR]" >&2
+  exit 2
+fi
+build="${2:-$root/build-package}"
+dist="${REDAVAVE_DIST:-$root/dist}"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+if [ $# -lt 2 ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DREDAVAVE_TESTS=OFF -DREDAVAVE_BENCH=OFF >/dev/null
+fi
+cmake --build "$build" --target redavave resources -j "$jobs" >/dev/null
+
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+arch="$(dpkg --print-architecture)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+stage="$work/stage"
+
+umask 022
+DESTDIR="$stage" cmake --install "$build" --prefix /usr --strip >/dev/null
+doc="$stage/usr/share/doc/redavave"
+install -d "$doc"
+install -m 0644 "$root/packaging/linux/copyright" "$doc/copyright"
+gzip -9n -c "$root/packaging/linux/changelog" > "$doc/changelog.gz"
+gzip -9n "$stage/usr/share/man/man6/redavave.6"
+chmod -R u=rwX,go=rX "$stage"
+chmod 0755 "$stage/usr/games/redavave"
+
+# Dependencies of the binary itself.
+mkdir -p "$work/debian"
+printf 'Source: redavave\n\nPackage: redavave\nArchitecture: any\n' > "$work/debian/control"
+linked="$(cd "$work" && dpkg-shlibdeps -O -e"$stage/usr/games/redavave" 2>/dev/null | sed -n 's/^shlibs:Depends=//p')"
+
+# Libraries the game opens itself (pipelines read to the end: pipefail is on): the package that ships each, at the version
+# its shlibs entry asks for.
+opened=()
+for soname in $(strings -a "$stage/usr/games/redavave" |
+    grep -E '^lib(avutil|avcodec|avformat|swresample|asound)\.so\.[0-9]+$' | sort -u); do
+  path="$(ldconfig -p | awk -v s="$soname" '$1 == s && /x86-64/ && !found {print $NF; found = 1}')"
+  [ -n "$path" ] || { echo "package.sh: $soname is not installed here" >&2; exit 1; }
+  owner=""
+  for candidate in "$path" "$(realpath "$path")" "/usr$path"; do
+    owner="$(dpkg-query -S "$candidate" 2>/dev/null | awk -F: 'NR == 1 {print $1}')" && [ -n "$owner" ] && break
+  done
+  [ -n "$owner" ] || { echo "package.sh: no package ships $path" >&2; exit 1; }
+  name="${soname%%.so.*}"
+  major="${soname##*.so.}"
+  dependency="$(dpkg-query --control-show "$owner" shlibs 2>/dev/null |
+    awk -v n="$name" -v m="$major" '$1 == n && $2 == m && !found {$1 = ""; $2 = ""; sub(/^ +/, ""); print; found = 1}')"
+  opened+=("${dependency:-$owner}")
+done
+
+depends="$linked"
+for dependency in "${opened[@]}"; do
+  depends="${depends:+$depends, }$dependency"
+done
+
+install -d "$stage/DEBIAN"
+(cd "$stage" && find usr -type f -print0 | sort -z | xargs -0 md5sum) > "$stage/DEBIAN/md5sums"
+chmod 0644 "$stage/DEBIAN/md5sums"
+size="$(du -sk --exclude=DEBIAN "$stage" | cut -f1)"
+cat > "$stage/DEBIAN/control" <<CONTROL
+Package: redavave
+Version: $version
+Architecture: $arch
+Maintainer: The Redavave developers <redavave@users.noreply.invalid>
+Installed-Size: $size
+Depends: $depends
+Section: games
+Priority: optional
+Description: arcade game driven by your own music
+ The pitch of the song you pick decides in which of three lanes blocks, bonus
+ items and skulls come towards your ship. Collect blocks, where runs of one
+ colour score a growing bonus, pick up bonus items and dodge the skulls.
+ .
+ The game plays the mp3, mp2, ogg, flac and wma files of your music folder
+ and brings three demo songs.
+CONTROL
+
+mkdir -p "$dist"
+deb="$dist/redavave_${version}_${arch}.deb"
+dpkg-deb --root-owner-group -Zxz --build "$stage" "$deb" >/dev/null
+echo "$deb"

@@ -1,0 +1,255 @@
+// The game as a desktop runs it: installed into a prefix and started from an
+// unrelated folder, with the player's songs in ~/Music and the log kept in
+// ~/.local/share/redavave; and its window as a window manager sees it: the
+// game's icon, the desktop's full-screen state, minimised when focus goes.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/game_process.h"
+#include "tests/e2e/pictures.h"
+
+namespace {
+
+using namespace e2e;
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+// The "Selected: " line starts 40 pixels in, every character takes a cell of
+// 20 pixels, and the prefix takes 10 cells.
+constexpr int kLineLeft = 40, kCell = 20, kPrefixCells = 10;
+
+bool showsSongOfLength(const Image& image, int cells) {
+    const int lineEnd = kLineLeft + (kPrefixCells + cells) * kCell;
+    const Box line = selectedSongRow(image);
+    return !line.empty() && line.right < lineEnd && line.right >= lineEnd - kCell + 4;
+}
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string xprop(unsigned long window, const std::string& properties) {
+    return run("xprop -id " + std::to_string(window) + " " + properties + " 2>&1");
+}
+
+// Polls `what` until `wanted` holds or `seconds` pass; the last answer is returned.
+std::string waitFor(const std::function<std::string()>& what, const std::function<bool(const std::string&)>& wanted,
+                    double seconds) {
+    std::string answer;
+    for (double waited = 0.0; waited <= seconds; waited += 0.1) {
+        answer = what();
+        if (wanted(answer)) {
+            break;
+        }
+        sleepFor(0.1);
+    }
+    return answer;
+}
+
+class InstalledGameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "needs an X display (DISPLAY is unset); the test command starts Xvfb";
+        }
+        int status = 0;
+        const std::string output = run("cmake --install '" + std::string(REDAVAVE_BINARY_DIR) + "' --prefix '" +
+                                           prefix.string() + "' 2>&1",
+                                       &status);
+        ASSERT_EQ(status, 0) << output;
+        fs::create_directories(home / "Music");
+        fs::create_directories(elsewhere);
+    }
+
+    Launch installedLaunch() const {
+        // Empty values count as unset: the game must fall back to HOME alone.
+        return Launch{(prefix / "games" / "redavave").string(),
+                      elsewhere,
+                      {"HOME=" + home.string(), "XDG_DATA_HOME=", "XDG_CONFIG_HOME=", "REDAVAVE_MUSIC="}};
+    }
+
+    fs::path dataFolder() const { return home / ".local" / "share" / "redavave"; }
+
+    bool waitForInstalledLog(const std::string& line) const {
+        const std::string log = waitFor([&] { return readText(dataFolder() / "log.txt"); },
+                                        [&](const std::string& text) { return text.find(line + "\n") != std::string::npos; },
+                                        20.0);
+        return log.find(line + "\n") != std::string::npos;
+    }
+
+    GameFolder folder;
+    fs::path prefix = folder.path() / "prefix";
+    fs::path home = folder.path() / "home";
+    fs::path elsewhere = folder.path() / "elsewhere";
+};
+
+TEST_F(InstalledGameTest, PlaysThePlayersMusicFromAnyFolderAndLogsInItsDataFolder) {
+    // Sine tones as songs; the mp3 is listed before the ogg. A text file and a
+    // song in a subfolder are not the game's.
+    run("ffmpeg -loglevel error -y -f lavfi -i sine=frequency=110:duration=3 '" + (home / "Music/Second Tune.mp3").string() + "'");
+    run("ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:duration=3 '" + (home / "Music/First Tune.ogg").string() + "'");
+    std::ofstream(home / "Music" / "notes.txt") << "not a song\n";
+    fs::create_directories(home / "Music" / "Album");
+    fs::copy_file(home / "Music/First Tune.ogg", home / "Music/Album/Deep Tune.ogg");
+
+    GameProcess game(folder, {"-window"}, installedLaunch());
+    const unsigned long window = game.waitForWindow();
+    ASSERT_NE(window, 0u) << game.standardError();
+    ASSERT_TRUE(waitForInstalledLog("#Initalized Audio")) << readText(dataFolder() / "log.txt") << game.standardError();
+
+    // Exactly the player's two songs, linked where the game looks for them; no demo songs.
+    std::set<std::string> linked;
+    for (const auto& entry : fs::directory_iterator(dataFolder() / "resources" / "Music")) {
+        EXPECT_TRUE(entry.is_symlink()) << entry.path();
+        linked.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(linked, (std::set<std::string>{"Second Tune.mp3", "First Tune.ogg"}));
+    EXPECT_TRUE(fs::is_symlink(dataFolder() / "resources" / "Textures"));
+
+    // The song list: the mp3 first, the ogg after it.
+    ASSERT_TRUE(showsSongOfLength(waitForPicture(game, "installed_1_first_song", 10.0,
+                                                 [](const Image& image) { return showsSongOfLength(image, 15); }),
+                                  15))
+        << "\"Selected: Second Tune.mp3\" expected";
+    ASSERT_TRUE(game.key({"Right"}));
+    ASSERT_TRUE(showsSongOfLength(waitForPicture(game, "installed_2_second_song", 10.0,
+                                                 [](const Image& image) { return showsSongOfLength(image, 14); }),
+                                  14))
+        << "\"Selected: First Tune.ogg\" expected";
+
+    // The window carries the game's icon.
+    EXPECT_THAT(xprop(window, "_NET_WM_ICON"), HasSubstr("Icon (64 x 64)"));
+
+    ASSERT_TRUE(game.key({"Return"}));
+    ASSERT_TRUE(playing(waitForPicture(game, "installed_3_playing", 5.0, playing))) << game.standardError();
+    ASSERT_TRUE(inScoreMenu(waitForPicture(game, "installed_4_score", 30.0, inScoreMenu))) << game.standardError();
+    ASSERT_TRUE(game.key({"Escape"}));
+    EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
+
+    const std::string log = readText(dataFolder() / "log.txt");
+    EXPECT_THAT(log, HasSubstr("#Music Folder: " + (home / "Music").string() + " (2 songs linked)\n"));
+    EXPECT_THAT(log, ::testing::Not(HasSubstr("Could Not Find Any Music!")));
+    EXPECT_THAT(log, ::testing::EndsWith("Unloaded Window OK!\n"));
+    EXPECT_FALSE(fs::exists(elsewhere / "log.txt")) << "the log belongs in the data folder";
+}
+
+TEST_F(InstalledGameTest, WithoutSongsTheDemoSongsArePlayable) {
+    GameProcess game(folder, {"-window"}, installedLaunch());
+    ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
+    ASSERT_TRUE(waitForInstalledLog("#Initalized Audio")) << readText(dataFolder() / "log.txt");
+    // "Neon Drift.mp3" comes first: the mp3 pattern is searched first.
+    ASSERT_TRUE(showsSongOfLength(waitForPicture(game, "installed_demo_song", 10.0,
+                                                 [](const Image& image) { return showsSongOfLength(image, 14); }),
+                                  14));
+    ASSERT_TRUE(game.key({"Escape"}));
+    EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
+    EXPECT_THAT(readText(dataFolder() / "log.txt"), HasSubstr("#Demo Songs: 3 linked\n"));
+}
+
+// A private X server with a window manager: full-screen state and
+// minimising are the window manager's business, and a bare X server has none.
+class WindowManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "needs an X display (DISPLAY is unset); the test command starts Xvfb";
+        }
+        int status = 0;
+        run("command -v openbox", &status);
+        ASSERT_EQ(status, 0) << "openbox is missing (scripts/install-deps.sh installs it)";
+        previousDisplay_ = std::getenv("DISPLAY");
+        for (int n = 240; n < 400 && display_.empty(); ++n) {
+            if (!fs::exists("/tmp/.X" + std::to_string(n) + "-lock") &&
+                !fs::exists("/tmp/.X11-unix/X" + std::to_string(n))) {
+                display_ = ":" + std::to_string(n);
+            }
+        }
+        ASSERT_FALSE(display_.empty());
+        xvfb_ = start("Xvfb " + display_ + " -screen 0 1024x768x24 -nolisten tcp");
+        ASSERT_GT(xvfb_, 0);
+        setenv("DISPLAY", display_.c_str(), 1);
+        waitFor([] { return run("xdpyinfo >/dev/null 2>&1 && echo up"); },
+                [](const std::string& answer) { return answer == "up\n"; }, 10.0);
+        windowManager_ = start("openbox --sm-disable");
+        ASSERT_GT(windowManager_, 0);
+        // openbox announces itself on the root window once it manages the screen.
+        waitFor([] { return run("xprop -root _NET_SUPPORTING_WM_CHECK 2>&1"); },
+                [](const std::string& answer) { return answer.find("window id") != std::string::npos; }, 10.0);
+    }
+
+    void TearDown() override {
+        for (pid_t pid : {helper_, windowManager_, xvfb_}) {
+            if (pid > 0) {
+                kill(pid, SIGTERM);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+        if (!previousDisplay_.empty()) {
+            setenv("DISPLAY", previousDisplay_.c_str(), 1);
+        }
+    }
+
+    // Starts a program in the background on the private display; its process id.
+    static pid_t start(const std::string& command) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            execl("/bin/sh", "sh", "-c", ("exec " + command + " >/dev/null 2>&1").c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return pid;
+    }
+
+    std::string previousDisplay_;
+    std::string display_;
+    pid_t xvfb_ = -1;
+    pid_t windowManager_ = -1;
+    pid_t helper_ = -1;
+    GameFolder folder;
+};
+
+TEST_F(WindowManagerTest, FullScreenIsTheDesktopsStateAndLosingFocusMinimises) {
+    const std::string screenBefore = run("xdpyinfo | grep dimensions");
+    GameProcess game(folder, {});
+    const unsigned long window = game.waitForWindow();
+    ASSERT_NE(window, 0u) << game.standardError();
+
+    const std::string state = waitFor([&] { return xprop(window, "_NET_WM_STATE"); },
+                                      [](const std::string& answer) {
+                                          return answer.find("_NET_WM_STATE_FULLSCREEN") != std::string::npos;
+                                      },
+                                      10.0);
+    EXPECT_THAT(state, HasSubstr("_NET_WM_STATE_FULLSCREEN"));
+    const std::string geometry = run("xwininfo -id " + std::to_string(window));
+    EXPECT_THAT(geometry, HasSubstr("Width: 1024"));
+    EXPECT_THAT(geometry, HasSubstr("Height: 768"));
+    EXPECT_EQ(run("xdpyinfo | grep dimensions"), screenBefore) << "the display mode must stay the desktop's";
+    EXPECT_THAT(xprop(window, "_NET_WM_ICON"), HasSubstr("Icon (64 x 64)"));
+
+    // Another window takes the focus: the full-screen game steps aside.
+    helper_ = start("xmessage -name focus_thief -geometry 200x100+10+10 other window");
+    const std::string thief = waitFor([] { return run("xdotool search --onlyvisible --classname focus_thief"); },
+                                      [](const std::string& answer) { return !answer.empty(); }, 10.0);
+    ASSERT_FALSE(thief.empty());
+    run("xdotool windowactivate " + thief.substr(0, thief.find('\n')) + " 2>&1");
+    EXPECT_THAT(waitFor([&] { return xprop(window, "WM_STATE"); },
+                        [](const std::string& answer) { return answer.find("Iconic") != std::string::npos; }, 10.0),
+                HasSubstr("window state: Iconic"));
+    EXPECT_TRUE(game.running()) << game.standardError();
+}
+
+}  // namespace
