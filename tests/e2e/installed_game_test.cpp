@@ -78,9 +78,11 @@ protected:
 
     Launch installedLaunch() const {
         // Empty values count as unset: the game must fall back to HOME alone.
-        return Launch{(prefix / "games" / "redavave").string(),
-                      elsewhere,
-                      {"HOME=" + home.string(), "XDG_DATA_HOME=", "XDG_CONFIG_HOME=", "REDAVAVE_MUSIC="}};
+        Launch launch;
+        launch.program = (prefix / "games" / "redavave").string();
+        launch.workingFolder = elsewhere;
+        launch.environment = {"HOME=" + home.string(), "XDG_DATA_HOME=", "XDG_CONFIG_HOME=", "REDAVAVE_MUSIC="};
+        return launch;
     }
 
     fs::path dataFolder() const { return home / ".local" / "share" / "redavave"; }
