@@ -79,6 +79,7 @@ public:
     // Exit code, or -1 when the game did not end in time (it is killed then).
     int waitForExit(double seconds = 20.0);
     bool running();
+    pid_t pid() const { return pid_; }
 
     std::string standardError() const;
     std::string standardOutput() const;

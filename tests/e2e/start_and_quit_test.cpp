@@ -4,8 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "tests/e2e/game_process.h"
 
@@ -22,6 +25,17 @@ protected:
     }
     e2e::GameFolder folder;
 };
+
+// Resident memory of a process in kB, from /proc; -1 when unreadable.
+long residentKb(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
 
 void expectClosingLines(const std::vector<std::string>& log) {
     ASSERT_GE(log.size(), 2u);
@@ -102,3 +116,27 @@ TEST(NoDisplayTest, GameReportsTheWindowFailureAndExitsWithCodeOne) {
 }
 
 }  // namespace
+
+// Away from the game (another window has the keyboard) nothing is swapped, and
+// the pictures drawn then used to pile up in the GL driver: 50 MB a second.
+TEST_F(GameRunTest, AnInactiveGameHoldsItsMemoryAndPlaysOnWhenBack) {
+    folder.addSong("Tone.ogg", 1.0);
+    e2e::GameProcess game(folder, {"-window"});
+    ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
+    ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
+
+    const std::string root = e2e::run("xwininfo -root | awk '/Window id:/ {print $4}'");
+    ASSERT_FALSE(root.empty());
+    e2e::run("xdotool windowfocus --sync " + root + " 2>&1");
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const long before = residentKb(game.pid());
+    ASSERT_GT(before, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+    const long after = residentKb(game.pid());
+    EXPECT_LT(after - before, 100 * 1024) << "resident memory went from " << before << " kB to " << after << " kB";
+
+    // Focus back: the game runs again and Escape ends it.
+    ASSERT_TRUE(game.key({"Escape"}));
+    EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
+    expectClosingLines(folder.logLines());
+}
