@@ -271,4 +271,31 @@ TEST_F(Overlay, ALongSongNameIsShortenedToStayInsideTheWindow) {
     core->musicList = songs;
 }
 
+// Accents, curly quotes, a dash and an ellipsis on the song line read as their
+// plain forms: the line's pixels are those of the same name typed in ASCII.
+TEST_F(Overlay, SongLineDrawsAccentsAndTypographicMarksAsPlainText) {
+    const std::vector<std::string> songs = core->musicList;
+    const int h2 = kScreenHeight / 2;
+    const auto songLine = [&](const std::string& name) {
+        core->musicList = {name};
+        core->selectedSong = 0;
+        const Picture picture = draw(7);
+        keep(picture, "song_line_" + std::to_string(name.size()));
+        std::vector<std::uint8_t> band;
+        for (int y = h2 + 15; y < h2 + 50; ++y) {
+            const std::uint8_t* row = picture.at(0, y);
+            band.insert(band.end(), row, row + picture.width * 3);
+        }
+        EXPECT_FALSE(boxOf(picture, h2 + 20, h2 + 45, white).empty());
+        return band;
+    };
+    const std::vector<std::uint8_t> folded = songLine(
+        "\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9 \xE2\x80\x93 \xE2\x80\x9C\xC3\x84rger\xE2\x80\x9D \xE2\x80\xA6.ogg");
+    const std::vector<std::uint8_t> plain = songLine("Unicode - \"Arger\" ....ogg");
+    EXPECT_TRUE(folded == plain) << "the folded line differs from the plain one";
+    // The comparison sees single letters: one changed letter changes the pixels.
+    EXPECT_FALSE(songLine("Unicode - \"Arget\" ....ogg") == plain);
+    core->musicList = songs;
+}
+
 }  // namespace
