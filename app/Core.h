@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "game/song_search.h"
 #include "platform/types.h"
 
 class Core {
@@ -110,6 +111,7 @@ public:
     int mouseCentreY = 0;
     std::uint16_t padButtonsLast = 0;  // pad buttons of the previous poll, for press edges
     plat::WindowHandle messageWindow = nullptr;  // the window of the message being handled (hWnd is not set yet during creation)
+    SongSearch songSearch;  // type to jump in the song menus
 };
 
 // Application state values.

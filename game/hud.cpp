@@ -8,6 +8,7 @@
 #include "audio/Audio.h"
 #include "game/Player.h"
 #include "game/carClass.h"
+#include "game/song_search.h"
 #include "image/Texture.h"
 #include "platform/system.h"
 #include "platform/window.h"
@@ -109,6 +110,11 @@ void Core::drawHud() {
                 fitToCells(musicList[static_cast<size_t>(selectedSong)].c_str(), selectedNameCells(hWnd), name,
                            sizeof name);
                 fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f, "Selected: %s", name);
+                // Where the selection is in a long list: just under the song
+                // line, in a band no other text of the menus uses.
+                char position[64];
+                formatSongPosition(selectedSong, static_cast<int>(musicList.size()), position, sizeof position);
+                fontHandler.print(14, pos(halfH - 15), 40, 255, 255, 0, 0.3f, "%s", position);
             } else {
                 fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f,
                                   "Selected: (no songs in resources/Music)");

@@ -10,6 +10,7 @@
 #include "game/carClass.h"
 #include "platform/keys.h"
 #include "platform/system.h"
+#include "platform/timer.h"
 #include "platform/window.h"
 
 namespace {
@@ -65,6 +66,17 @@ void Core::processKeys() {
     if (inMenu && pressOnce(VK_RIGHT)) {
         selectedSong = (selectedSong == maxSongIndex) ? 0 : selectedSong + 1;
     }
+
+    // Song menus: Home and End select the first and last song, and letters and
+    // digits typed jump to a song by the start of its name. None of these keys
+    // has a command in the menus, and typing leaves every latch alone.
+    if (inMenu && pressOnce(VK_HOME)) {
+        selectedSong = 0;
+    }
+    if (inMenu && pressOnce(VK_END)) {
+        selectedSong = maxSongIndex;
+    }
+    selectedSong = songSearch.typeKeys(keys, inMenu, timeGetTime(), musicList, selectedSong);
 
     if (pressOnce(VK_RETURN)) {
         if (inMenu) {

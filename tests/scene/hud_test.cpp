@@ -154,6 +154,35 @@ TEST_F(TextLayout, TextsArePlacedByTheDesktopSizeNotTheWindow) {
     }
 }
 
+// The song menus' position line (yellow, a colour no other text has) sits
+// just under the song line, in rows no other text of the menus, the score bar
+// or the developer readouts reaches, on small and large desktops alike.
+TEST_F(TextLayout, PositionLineKeepsClearOfEveryOtherText) {
+    const auto yellow = [](const std::uint8_t* p) { return p[0] > 150 && p[1] > 150 && p[2] < 60; };
+    const auto otherText = [](const std::uint8_t* p) { return green(p) || white(p); };
+    struct Case {
+        int width, height;
+    };
+    const Case cases[] = {{640, 480}, {800, 600}, {1000, 720}, {1280, 1024}, {1920, 1080}};
+    for (const Case& c : cases) {
+        for (const bool firstMenu : {true, false}) {
+            SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + (firstMenu ? " welcome" : " score"));
+            plat::overrideScreenSize(c.width, c.height);
+            core->firstMenu = firstMenu;
+            core->devMode = true;
+            const Picture picture = draw(7);
+            glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+            const Box line = boxOf(picture, 0, picture.height, yellow);
+            ASSERT_FALSE(line.empty());
+            EXPECT_GE(line.bottom, c.height / 2 - 16);
+            EXPECT_LE(line.top, c.height / 2);
+            EXPECT_TRUE(boxOf(picture, line.bottom - 2, line.top + 3, otherText).empty());
+            EXPECT_GT(line.bottom, 200) << "above the chain swatch and the score bar";
+        }
+    }
+    core->devMode = false;
+}
+
 // Which rows each screen shows, seen as coloured pixels in their bands.
 TEST_F(Overlay, EachScreenShowsItsOwnRows) {
     const int w2 = kScreenWidth / 2;
