@@ -71,15 +71,22 @@ int SongSearch::type(char c, std::uint32_t nowMs, const std::vector<std::string>
         length_ = 0;
     }
     lastMs_ = nowMs;
-    if (length_ < kPrefixSize) {
-        prefix_[length_++] = lower(c);
+    c = lower(c);
+    bool sameLetter = true;
+    for (std::size_t i = 0; i < length_; ++i) {
+        sameLetter = sameLetter && prefix_[i] == c;
+    }
+    // A run of one letter is kept as two, however long it goes on; a prefix
+    // longer than any name anyone types takes no more.
+    if (sameLetter && length_ >= 2) {
+        length_ = 2;
+    } else if (length_ == kPrefixSize) {
+        return selected;
+    } else {
+        prefix_[length_++] = c;
     }
     if (names.empty()) {
         return selected;
-    }
-    bool sameLetter = true;
-    for (std::size_t i = 1; i < length_; ++i) {
-        sameLetter = sameLetter && prefix_[i] == prefix_[0];
     }
     const std::size_t current =
         selected >= 0 && static_cast<std::size_t>(selected) < names.size() ? static_cast<std::size_t>(selected) : 0;

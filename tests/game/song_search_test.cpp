@@ -35,7 +35,7 @@ TEST(SongSearch, TypedSequencesSelectSongs) {
         std::vector<Key> keys;
         int expected;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"first letter goes to the next song with it", 0, {{'a', 5000}}, 1},
         {"case does not matter", 6, {{'A', 5000}}, 0},
         {"a longer prefix keeps a song that still matches", 0, {{'a', 5000}, {'b', 5100}, {'b', 5200}, {'e', 5300}}, 2},
@@ -53,6 +53,23 @@ TEST(SongSearch, TypedSequencesSelectSongs) {
         {"a failed prefix keeps it too", 2, {{'a', 5000}, {'x', 5100}}, 3},
         {"the clock wrapping round is no pause", 0, {{'a', 0xFFFFFF00u}, {'c', 0x00000010u}}, 3},
     };
+    std::vector<Key> longRun;
+    for (unsigned i = 0; i < 99; ++i) {
+        longRun.push_back({'b', 5000 + 10 * i});  // Beatles, Borns, Beatles, ...
+    }
+    const std::vector<Key> runThenOther = [&] {
+        std::vector<Key> keys = longRun;
+        keys.push_back({'e', 6000});
+        return keys;
+    }();
+    std::vector<Key> tooLong = {{'a', 5000}};
+    for (unsigned i = 0; i < 99; ++i) {
+        tooLong.push_back({i % 2 == 0 ? 'b' : 'e', 5000 + 10 * i});
+    }
+    tooLong.push_back({'z', 6000});
+    cases.push_back({"a long run of one letter keeps stepping", 0, longRun, 6});
+    cases.push_back({"and another letter after it matches nothing", 0, runThenOther, 6});
+    cases.push_back({"a prefix past the longest name typed stays safe and matches nothing", 0, tooLong, 1});
     for (const Case& c : cases) {
         SongSearch search;
         int selected = c.selected;
