@@ -199,7 +199,8 @@ TEST_F(MusicFolderTest, TypingOrEndReachesTheLastOfTwoThousandSongs) {
         std::snprintf(name, sizeof name, "Track %04d.mp3", i);
         std::ofstream(folder.musicFolder() / name);  // empty: never played here
     }
-    write(folder.musicFolder() / "Zephyr.mp3", AudioFormat::Mp3, 2.0);
+    // Long enough to be seen playing on a busy machine.
+    write(folder.musicFolder() / "Zephyr.mp3", AudioFormat::Mp3, 6.0);
 
     GameProcess game(folder, {"-window"});
     ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
