@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "game/song_search.h"
+
 struct PlayState {
     float menuFade = 0.0f;
     bool inMenu = true;
@@ -43,6 +45,7 @@ struct PlayState {
     int mouseCentreX = 0;
     int mouseCentreY = 0;
     std::uint16_t padButtonsLast = 0;  // pad buttons of the previous poll, for press edges
+    SongSearch songSearch;             // type to jump in the song menus
 };
 
 // What the game asks of the shell around it; the main loop carries it out.

@@ -10,6 +10,7 @@
 #include "game/carClass.h"
 #include "platform/key_codes.h"
 #include "platform/music_folder.h"
+#include "platform/timer.h"
 
 namespace {
 
@@ -88,6 +89,17 @@ ShellRequest processKeys(PlayState& play, double frameTime) {
     if (inMenu && pressOnce(VK_RIGHT)) {
         selectedSong = (selectedSong == maxSongIndex) ? 0 : selectedSong + 1;
     }
+
+    // Song menus: Home and End select the first and last song, and letters and
+    // digits typed jump to a song by the start of its name. None of these keys
+    // has a command in the menus, and typing leaves every latch alone.
+    if (inMenu && pressOnce(VK_HOME)) {
+        selectedSong = 0;
+    }
+    if (inMenu && pressOnce(VK_END)) {
+        selectedSong = maxSongIndex;
+    }
+    selectedSong = play.songSearch.typeKeys(play.keys, play.inMenu, timeGetTime(), play.musicList, selectedSong);
 
     if (pressOnce(VK_RETURN)) {
         if (inMenu) {

@@ -1,7 +1,9 @@
 #include "render/glyph_text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -52,7 +54,29 @@ std::size_t readCharacter(const unsigned char* s, unsigned* codePoint) {
     return length;
 }
 
-unsigned char glyphFor(unsigned codePoint) {
+// Characters drawn as other characters, sorted by code point.
+struct PlainForm {
+    std::uint32_t codePoint;
+    char text[8];
+};
+constexpr PlainForm kPlainForms[] = {
+#include "render/plain_forms.inc"
+};
+
+// One code per cell value, so that a single cell can be handed out as a run.
+struct Cells {
+    char code[256];
+};
+constexpr Cells kCells = [] {
+    Cells cells{};
+    for (int i = 0; i < 256; ++i) {
+        cells.code[i] = static_cast<char>(i);
+    }
+    return cells;
+}();
+
+// The sheet's own glyph for `codePoint`, or the stand-in.
+unsigned char sheetGlyph(unsigned codePoint) {
     if (codePoint >= 32 && codePoint < 127) {
         return static_cast<unsigned char>(codePoint);
     }
@@ -64,33 +88,51 @@ unsigned char glyphFor(unsigned codePoint) {
     }
 }
 
-// Calls `visit(glyph, start, length)` for each character of `text`.
+const PlainForm* plainFormOf(unsigned codePoint) {
+    const PlainForm* end = std::end(kPlainForms);
+    const PlainForm* found = std::lower_bound(std::begin(kPlainForms), end, codePoint,
+                                              [](const PlainForm& form, unsigned cp) { return form.codePoint < cp; });
+    return found != end && found->codePoint == codePoint ? found : nullptr;
+}
+
+// Calls `visit(glyphs, start)` for each character of `text` while it returns true.
 template <typename Visit>
 void forEachCharacter(const char* text, Visit visit) {
-    const auto* s = reinterpret_cast<const unsigned char*>(text);
     std::size_t at = 0;
-    while (s[at] != 0) {
-        unsigned codePoint = 0;
-        const std::size_t length = readCharacter(s + at, &codePoint);
-        if (!visit(glyphFor(codePoint), at, length)) {
+    while (text[at] != 0) {
+        const CharacterGlyphs glyphs = readGlyphs(text + at);
+        if (!visit(glyphs, at)) {
             return;
         }
-        at += length;
+        at += glyphs.bytes;
     }
 }
 
 }  // namespace
+
+CharacterGlyphs readGlyphs(const char* text) {
+    unsigned codePoint = 0;
+    const std::size_t bytes = readCharacter(reinterpret_cast<const unsigned char*>(text), &codePoint);
+    const unsigned char glyph = sheetGlyph(codePoint);
+    if (glyph == kStandInGlyph && codePoint != kNotACharacter) {
+        if (const PlainForm* form = plainFormOf(codePoint)) {
+            return {form->text, std::strlen(form->text), bytes};
+        }
+    }
+    return {&kCells.code[glyph], 1, bytes};
+}
 
 std::size_t toGlyphCodes(const char* text, char* codes, std::size_t capacity) {
     if (capacity == 0) {
         return 0;
     }
     std::size_t written = 0;
-    forEachCharacter(text, [&](unsigned char glyph, std::size_t, std::size_t) {
-        if (written + 1 >= capacity) {
+    forEachCharacter(text, [&](const CharacterGlyphs& glyphs, std::size_t) {
+        if (written + glyphs.count + 1 > capacity) {
             return false;
         }
-        codes[written++] = static_cast<char>(glyph);
+        std::memcpy(codes + written, glyphs.codes, glyphs.count);
+        written += glyphs.count;
         return true;
     });
     codes[written] = '\0';
@@ -99,8 +141,8 @@ std::size_t toGlyphCodes(const char* text, char* codes, std::size_t capacity) {
 
 std::size_t glyphCount(const char* text) {
     std::size_t count = 0;
-    forEachCharacter(text, [&](unsigned char, std::size_t, std::size_t) {
-        ++count;
+    forEachCharacter(text, [&](const CharacterGlyphs& glyphs, std::size_t) {
+        count += glyphs.count;
         return true;
     });
     return count;
@@ -126,16 +168,23 @@ std::size_t fitToCells(const char* text, std::size_t cells, char* out, std::size
         written += length;
         return true;
     };
-    std::size_t index = 0;
+    // The head takes the characters that end within its cells, the tail those
+    // that start within its own; a character drawn as several cells that
+    // straddles either edge stays out.
+    std::size_t cell = 0;
+    bool inHead = true;
     bool room = true;
-    forEachCharacter(text, [&](unsigned char, std::size_t start, std::size_t length) {
-        if (index == headCells && ellipsisCells > 0) {
-            room = copy(kEllipsis, ellipsisCells);
+    forEachCharacter(text, [&](const CharacterGlyphs& glyphs, std::size_t start) {
+        if (inHead && cell + glyphs.count > headCells) {
+            inHead = false;
+            if (ellipsisCells > 0) {
+                room = copy(kEllipsis, ellipsisCells);
+            }
         }
-        if (room && (index < headCells || index >= tailFrom)) {
-            room = copy(text + start, length);
+        if (room && (inHead || cell >= tailFrom)) {
+            room = copy(text + start, glyphs.bytes);
         }
-        ++index;
+        cell += glyphs.count;
         return room;
     });
     out[written] = '\0';

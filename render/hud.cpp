@@ -6,6 +6,7 @@
 
 #include "audio/Audio.h"
 #include "game/Player.h"
+#include "game/song_search.h"
 #include "platform/music_folder.h"
 #include "platform/system.h"
 #include "platform/window.h"
@@ -94,6 +95,11 @@ void drawHud(const PlayState& play, const SceneView& view) {
                 fitToCells(play.musicList[static_cast<size_t>(selectedSong)].c_str(), selectedNameCells(view.window), name,
                            sizeof name);
                 fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f, "Selected: %s", name);
+                // Where the selection is in a long list: just under the song
+                // line, in a band no other text of the menus uses.
+                char position[64];
+                formatSongPosition(selectedSong, static_cast<int>(play.musicList.size()), position, sizeof position);
+                fontHandler.print(14, pos(halfH - 15), 40, 255, 255, 0, 0.3f, "%s", position);
             } else {
                 fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f, "Selected: (no songs in %s)",
                                   plat::kMusicFolder);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -184,6 +185,54 @@ TEST_F(MusicFolderTest, ASongThatCannotBeOpenedGivesTheSoundErrorBoxAndExit) {
     // Listed at start-up, gone when it is chosen.
     write(song, AudioFormat::Mp3, 1.0);
     expectUnplayable("vanished", [&] { fs::remove(song); });
+}
+
+}  // namespace
+
+namespace {
+
+// A big collection: typing the first letters of a song, or End, reaches the
+// last of 2,001 songs at once, and Enter plays it to its Score screen.
+TEST_F(MusicFolderTest, TypingOrEndReachesTheLastOfTwoThousandSongs) {
+    for (int i = 1; i <= 2000; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Track %04d.mp3", i);
+        std::ofstream(folder.musicFolder() / name);  // empty: never played here
+    }
+    // Long enough to be seen playing on a busy machine.
+    write(folder.musicFolder() / "Zephyr.mp3", AudioFormat::Mp3, 6.0);
+
+    GameProcess game(folder, {"-window"});
+    ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
+    ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
+    // The line ends after the prefix and the name's cells.
+    const auto shows = [](int cells) {
+        return [cells](const Image& image) {
+            const int lineEnd = kLineLeft + (kPrefixCells + cells) * kCell;
+            const Box line = selectedSongRow(image);
+            return !line.empty() && line.right < lineEnd && line.right >= lineEnd - kCell + 4;
+        };
+    };
+    const int kTrack = 14, kZephyr = 10;
+    ASSERT_TRUE(shows(kTrack)(waitForPicture(game, "jump_1_first", 10.0, shows(kTrack))));
+
+    ASSERT_TRUE(game.key({"z", "e", "p"}));
+    ASSERT_TRUE(shows(kZephyr)(waitForPicture(game, "jump_2_typed", 5.0, shows(kZephyr))));
+    ASSERT_TRUE(game.key({"Return"}));
+    ASSERT_TRUE(playing(waitForPicture(game, "jump_3_playing", 5.0, playing))) << game.standardError();
+    ASSERT_TRUE(inScoreMenu(waitForPicture(game, "jump_4_score", 30.0, inScoreMenu))) << game.standardError();
+
+    ASSERT_TRUE(game.key({"Home"}));
+    ASSERT_TRUE(shows(kTrack)(waitForPicture(game, "jump_5_home", 5.0, shows(kTrack))));
+    ASSERT_TRUE(game.key({"End"}));
+    ASSERT_TRUE(shows(kZephyr)(waitForPicture(game, "jump_6_end", 5.0, shows(kZephyr))));
+    ASSERT_TRUE(game.key({"Return"}));
+    ASSERT_TRUE(playing(waitForPicture(game, "jump_7_playing", 5.0, playing))) << game.standardError();
+    ASSERT_TRUE(inScoreMenu(waitForPicture(game, "jump_8_score", 30.0, inScoreMenu))) << game.standardError();
+
+    ASSERT_TRUE(game.key({"Escape"}));
+    EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
+    EXPECT_THAT(folder.logText(), ::testing::Not(::testing::HasSubstr("FMOD error"))) << folder.logText();
 }
 
 }  // namespace

@@ -157,6 +157,35 @@ TEST_F(TextLayout, TextsArePlacedByTheDesktopSizeNotTheWindow) {
     }
 }
 
+// The song menus' position line (yellow, a colour no other text has) sits
+// just under the song line, in rows no other text of the menus, the score bar
+// or the developer readouts reaches, on small and large desktops alike.
+TEST_F(TextLayout, PositionLineKeepsClearOfEveryOtherText) {
+    const auto yellow = [](const std::uint8_t* p) { return p[0] > 150 && p[1] > 150 && p[2] < 60; };
+    const auto otherText = [](const std::uint8_t* p) { return green(p) || white(p); };
+    struct Case {
+        int width, height;
+    };
+    const Case cases[] = {{640, 480}, {800, 600}, {1000, 720}, {1280, 1024}, {1920, 1080}};
+    for (const Case& c : cases) {
+        for (const bool firstMenu : {true, false}) {
+            SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + (firstMenu ? " welcome" : " score"));
+            plat::overrideScreenSize(c.width, c.height);
+            core->play.firstMenu = firstMenu;
+            core->play.devMode = true;
+            const Picture picture = draw(7);
+            glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+            const Box line = boxOf(picture, 0, picture.height, yellow);
+            ASSERT_FALSE(line.empty());
+            EXPECT_GE(line.bottom, c.height / 2 - 16);
+            EXPECT_LE(line.top, c.height / 2);
+            EXPECT_TRUE(boxOf(picture, line.bottom - 2, line.top + 3, otherText).empty());
+            EXPECT_GT(line.bottom, 200) << "above the chain swatch and the score bar";
+        }
+    }
+    core->play.devMode = false;
+}
+
 // Which rows each screen shows, seen as coloured pixels in their bands.
 TEST_F(Overlay, EachScreenShowsItsOwnRows) {
     const int w2 = kScreenWidth / 2;
@@ -271,6 +300,33 @@ TEST_F(Overlay, ALongSongNameIsShortenedToStayInsideTheWindow) {
             EXPECT_GT(line.right, picture.width - 60) << "the shortened line uses the width it has";
         }
     }
+    core->play.musicList = songs;
+}
+
+// Accents, curly quotes, a dash and an ellipsis on the song line read as their
+// plain forms: the line's pixels are those of the same name typed in ASCII.
+TEST_F(Overlay, SongLineDrawsAccentsAndTypographicMarksAsPlainText) {
+    const std::vector<std::string> songs = core->play.musicList;
+    const int h2 = kScreenHeight / 2;
+    const auto songLine = [&](const std::string& name) {
+        core->play.musicList = {name};
+        core->play.selectedSong = 0;
+        const Picture picture = draw(7);
+        keep(picture, "song_line_" + std::to_string(name.size()));
+        std::vector<std::uint8_t> band;
+        for (int y = h2 + 15; y < h2 + 50; ++y) {
+            const std::uint8_t* row = picture.at(0, y);
+            band.insert(band.end(), row, row + picture.width * 3);
+        }
+        EXPECT_FALSE(boxOf(picture, h2 + 20, h2 + 45, white).empty());
+        return band;
+    };
+    const std::vector<std::uint8_t> folded = songLine(
+        "\xC3\x9Cn\xC3\xAF" "c\xC3\xB8" "d\xC3\xA9 \xE2\x80\x93 \xE2\x80\x9C\xC3\x84rger\xE2\x80\x9D \xE2\x80\xA6.ogg");
+    const std::vector<std::uint8_t> plain = songLine("Unicode - \"Arger\" ....ogg");
+    EXPECT_TRUE(folded == plain) << "the folded line differs from the plain one";
+    // The comparison sees single letters: one changed letter changes the pixels.
+    EXPECT_FALSE(songLine("Unicode - \"Arget\" ....ogg") == plain);
     core->play.musicList = songs;
 }
 
