@@ -36,7 +36,3 @@ Core::Core() {
 Core::~Core() {
     shutdown();
 }
-
-std::string Core::toString(const char* text) {
-    return text != nullptr ? std::string(text) : std::string();
-}

@@ -47,7 +47,6 @@ public:
     double readMillisecondTimer();
     void initGame();
     void buildMusicList(const char* folder);  // the song search of initGame
-    static std::string toString(const char* text);
 
     // --- state ---
     double (Core::*timerFn)() = nullptr;

@@ -1,7 +1,6 @@
-// Window class, windows and the message queue on SDL. The queue is ours: SDL
-// events are translated into window messages when the queue is pumped, and
-// window calls deliver their messages to the window procedure at once, as the
-// desktop API does.
+// Window class and windows on SDL. Window calls deliver their messages to the
+// window procedure at once, as the desktop API does; the queue is in
+// message_queue.cpp and the SDL events become messages in sdl_events.cpp.
 
 #include "platform/window.h"
 
@@ -23,17 +22,7 @@ struct ClassEntry {
 };
 std::array<ClassEntry, 8> classes;
 
-std::array<WindowRecord*, 16> liveWindows = {};
-
-// A fixed ring: pumping the queue never allocates. When it is full, further
-// input waits in SDL's own queue until there is room again.
-constexpr std::size_t kQueueCapacity = 256;
-std::array<Message, kQueueCapacity> queue;
-std::size_t queueHead = 0;
-std::size_t queueCount = 0;
-
-bool quitPosted = false;
-int quitCode = 0;
+std::array<WindowRecord*, detail::kMaxWindows> liveWindows = {};
 
 // Frame sizes of a captioned window as the window manager last reported them;
 // zero until a captioned window has been mapped (and without a window manager).
@@ -43,10 +32,6 @@ int frameRight = 0;
 int frameBottom = 0;
 
 int moduleMarker = 0;
-
-constexpr LPARAM kAltContextBit = LPARAM{1} << 29;
-constexpr LPARAM kPreviousStateBit = LPARAM{1} << 30;
-constexpr LPARAM kTransitionBit = LPARAM{1} << 31;
 
 ClassEntry* findClass(const char* name) {
     if (name == nullptr) {
@@ -61,6 +46,15 @@ ClassEntry* findClass(const char* name) {
 }
 
 bool hasCaption(std::uint32_t style) { return (style & WS_POPUP) == 0; }
+
+void sendSize(WindowRecord* window) {
+    SDL_GetWindowSize(window->sdl, &window->clientWidth, &window->clientHeight);
+    detail::sendMessage(window, WM_SIZE, 0, detail::packSize(window->clientWidth, window->clientHeight));
+}
+
+}  // namespace
+
+namespace detail {
 
 void refreshFrameSizes(WindowRecord* window) {
     int top = 0;
@@ -87,158 +81,7 @@ LPARAM packSize(int width, int height) {
                                ((static_cast<std::uint32_t>(height) & 0xFFFFu) << 16));
 }
 
-void sendSize(WindowRecord* window) {
-    SDL_GetWindowSize(window->sdl, &window->clientWidth, &window->clientHeight);
-    sendMessage(window, WM_SIZE, 0, packSize(window->clientWidth, window->clientHeight));
-}
-
-bool isQueued(WindowRecord* window, std::uint32_t message) {
-    for (std::size_t i = 0; i < queueCount; ++i) {
-        const Message& queued = queue[(queueHead + i) % kQueueCapacity];
-        if (queued.window == window && queued.message == message) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void purgeQueue(WindowRecord* window) {
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < queueCount; ++i) {
-        const Message queued = queue[(queueHead + i) % kQueueCapacity];
-        if (queued.window != window) {
-            queue[(queueHead + kept) % kQueueCapacity] = queued;
-            ++kept;
-        }
-    }
-    queueCount = kept;
-}
-
-WindowRecord* windowOfSdlId(Uint32 id) {
-    SDL_Window* sdl = SDL_GetWindowFromID(id);
-    if (sdl == nullptr) {
-        return nullptr;
-    }
-    return detail::liveWindow(static_cast<WindowRecord*>(SDL_GetWindowData(sdl, "plat")));
-}
-
-// Keyboard events belong to the window with the keyboard focus; events injected
-// without a window go to the first live window.
-WindowRecord* keyboardWindow(Uint32 id) {
-    if (WindowRecord* window = windowOfSdlId(id)) {
-        return window;
-    }
-    for (WindowRecord* window : liveWindows) {
-        if (window != nullptr) {
-            return window;
-        }
-    }
-    return nullptr;
-}
-
-void translateKey(const SDL_KeyboardEvent& key) {
-    WindowRecord* window = keyboardWindow(key.windowID);
-    const std::uint32_t vk = detail::virtualKeyFromSdl(key.keysym.sym);
-    if (window == nullptr || vk == 0) {
-        return;
-    }
-    const bool down = key.type == SDL_KEYDOWN;
-    const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
-    // As on the desktop, keys pressed with Alt and F10 are system keys: they
-    // reach the game as WM_SYSKEY* and their release leaves the latch alone.
-    const bool system = alt || vk == VK_F10;
-    LPARAM lParam = 1 | (static_cast<LPARAM>(key.keysym.scancode & 0xFF) << 16);
-    if (alt) {
-        lParam |= kAltContextBit;
-    }
-    if (!down) {
-        lParam |= kPreviousStateBit | kTransitionBit;
-    } else if (key.repeat != 0) {
-        lParam |= kPreviousStateBit;
-    }
-    const std::uint32_t message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
-    postMessage(window, message, vk, lParam);
-}
-
-void translateWindowEvent(const SDL_WindowEvent& event) {
-    WindowRecord* window = windowOfSdlId(event.windowID);
-    if (window == nullptr) {
-        return;
-    }
-    switch (event.event) {
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-            if (!window->active) {
-                window->active = true;
-                postMessage(window, WM_ACTIVATE, WA_ACTIVE, 0);
-            }
-            break;
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-            if (window->active) {
-                window->active = false;
-                postMessage(window, WM_ACTIVATE, WA_INACTIVE, 0);
-            }
-            break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-            if (event.data1 != window->clientWidth || event.data2 != window->clientHeight) {
-                window->clientWidth = event.data1;
-                window->clientHeight = event.data2;
-                postMessage(window, WM_SIZE, 0, packSize(event.data1, event.data2));
-            }
-            break;
-        case SDL_WINDOWEVENT_SHOWN:
-            refreshFrameSizes(window);
-            break;
-        case SDL_WINDOWEVENT_CLOSE:
-            if (!isQueued(window, WM_CLOSE)) {
-                postMessage(window, WM_CLOSE, 0, 0);
-            }
-            break;
-        default:
-            break;
-    }
-}
-
-void translateEvent(const SDL_Event& event) {
-    switch (event.type) {
-        case SDL_KEYDOWN:
-        case SDL_KEYUP:
-            translateKey(event.key);
-            break;
-        case SDL_WINDOWEVENT:
-            translateWindowEvent(event.window);
-            break;
-        case SDL_QUIT:
-            // Sent for a termination signal too: ask every window to close, so
-            // the game shuts down the same way as from its close button.
-            for (WindowRecord* window : liveWindows) {
-                if (window != nullptr && !isQueued(window, WM_CLOSE)) {
-                    postMessage(window, WM_CLOSE, 0, 0);
-                }
-            }
-            break;
-        case SDL_CONTROLLERDEVICEADDED:
-        case SDL_CONTROLLERDEVICEREMOVED:
-            detail::handleControllerEvent(event);
-            break;
-        default:
-            break;
-    }
-}
-
-void pumpEvents() {
-    if (SDL_WasInit(SDL_INIT_EVENTS) == 0) {
-        return;
-    }
-    SDL_Event event;
-    // Leave room: one SDL event can become one message per live window.
-    while (queueCount + liveWindows.size() < kQueueCapacity && SDL_PollEvent(&event) != 0) {
-        translateEvent(event);
-    }
-}
-
-}  // namespace
-
-namespace detail {
+const std::array<WindowRecord*, kMaxWindows>& windowList() { return liveWindows; }
 
 WindowRecord* liveWindow(WindowHandle window) {
     if (window == nullptr) {
@@ -369,7 +212,7 @@ WindowHandle createWindow(std::uint32_t exStyle, const char* className, const ch
     CreateStruct create;
     create.createParams = param;
     const LPARAM createParam = reinterpret_cast<LPARAM>(&create);
-    if (sendMessage(window, WM_NCCREATE, 0, createParam) == 0 || sendMessage(window, WM_CREATE, 0, createParam) == -1) {
+    if (detail::sendMessage(window, WM_NCCREATE, 0, createParam) == 0 || detail::sendMessage(window, WM_CREATE, 0, createParam) == -1) {
         destroyWindow(window);
         return nullptr;
     }
@@ -377,7 +220,7 @@ WindowHandle createWindow(std::uint32_t exStyle, const char* className, const ch
     if ((style & WS_VISIBLE) != 0 && detail::liveWindow(window) != nullptr) {
         SDL_ShowWindow(window->sdl);
         window->active = true;
-        sendMessage(window, WM_ACTIVATE, WA_ACTIVE, 0);
+        detail::sendMessage(window, WM_ACTIVATE, WA_ACTIVE, 0);
     }
     return detail::liveWindow(window);
 }
@@ -389,8 +232,8 @@ bool destroyWindow(WindowHandle handle) {
     }
     // Marked first, so that a handler of WM_DESTROY cannot destroy it twice.
     window->destroying = true;
-    sendMessage(window, WM_DESTROY, 0, 0);
-    purgeQueue(window);
+    detail::sendMessage(window, WM_DESTROY, 0, 0);
+    detail::purgeQueue(window);
     SDL_DestroyWindow(window->sdl);
     for (WindowRecord*& live : liveWindows) {
         if (live == window) {
@@ -435,7 +278,7 @@ bool moveWindow(WindowHandle handle, int x, int y, int width, int height, bool r
     if (window == nullptr) {
         return false;
     }
-    refreshFrameSizes(window);
+    detail::refreshFrameSizes(window);
     int left = 0;
     int top = 0;
     int right = 0;
@@ -511,52 +354,6 @@ void setWindowUserData(WindowHandle handle, void* data) {
     }
 }
 
-bool peekMessage(Message* message, bool remove) {
-    if (message == nullptr) {
-        return false;
-    }
-    pumpEvents();
-    if (queueCount > 0) {
-        *message = queue[queueHead];
-        if (remove) {
-            queueHead = (queueHead + 1) % kQueueCapacity;
-            --queueCount;
-        }
-        return true;
-    }
-    if (quitPosted) {
-        *message = Message{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode), 0};
-        if (remove) {
-            quitPosted = false;
-        }
-        return true;
-    }
-    return false;
-}
-
-void translateMessage(const Message& message) {
-    // Character messages are not needed: the game reads virtual keys only.
-    (void)message;
-}
-
-LRESULT dispatchMessage(const Message& message) {
-    return sendMessage(detail::liveWindow(message.window), message.message, message.wParam, message.lParam);
-}
-
-void postQuitMessage(int exitCode) {
-    quitPosted = true;
-    quitCode = exitCode;
-}
-
-bool postMessage(WindowHandle window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
-    if ((window != nullptr && detail::liveWindow(window) == nullptr) || queueCount == kQueueCapacity) {
-        return false;
-    }
-    queue[(queueHead + queueCount) % kQueueCapacity] = Message{window, message, wParam, lParam};
-    ++queueCount;
-    return true;
-}
-
 LRESULT defWindowProc(WindowHandle handle, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
     WindowRecord* window = detail::liveWindow(handle);
     if (window == nullptr) {
@@ -569,13 +366,13 @@ LRESULT defWindowProc(WindowHandle handle, std::uint32_t message, WPARAM wParam,
             destroyWindow(window);
             return 0;
         case WM_SYSKEYDOWN:
-            if (wParam == VK_F4 && (lParam & kAltContextBit) != 0) {
-                sendMessage(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+            if (wParam == VK_F4 && (lParam & detail::kAltContextBit) != 0) {
+                detail::sendMessage(window, WM_SYSCOMMAND, SC_CLOSE, 0);
             }
             return 0;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0u) == SC_CLOSE) {
-                sendMessage(window, WM_CLOSE, 0, 0);
+                detail::sendMessage(window, WM_CLOSE, 0, 0);
             }
             return 0;
         default:

@@ -3,6 +3,8 @@
 // The records behind window and device-context handles, shared by the window
 // and OpenGL sources of the platform layer.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/sdl_internal.h"
@@ -32,6 +34,30 @@ struct WindowRecord {
 };
 
 namespace detail {
+
+// Windows alive at once; pumping leaves room in the queue for one message each.
+inline constexpr std::size_t kMaxWindows = 16;
+// Key messages: the key was pressed with Alt held.
+inline constexpr LPARAM kAltContextBit = LPARAM{1} << 29;
+
+// Windows (window.cpp).
+const std::array<WindowRecord*, kMaxWindows>& windowList();
+// Delivers a message to the window procedure at once.
+LRESULT sendMessage(WindowRecord* window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
+// The client size as WM_SIZE carries it.
+LPARAM packSize(int width, int height);
+// Takes the frame sizes of a captioned window from the window manager.
+void refreshFrameSizes(WindowRecord* window);
+
+// The message queue (message_queue.cpp).
+bool isQueued(WindowRecord* window, std::uint32_t message);
+// Drops the queued messages of a window that goes away.
+void purgeQueue(WindowRecord* window);
+// Free places in the queue.
+std::size_t queueRoom();
+
+// Turns the SDL events waiting into queued messages (sdl_events.cpp).
+void pumpEvents();
 
 // The live window behind a handle, null for a destroyed or foreign handle.
 WindowRecord* liveWindow(WindowHandle window);

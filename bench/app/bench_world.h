@@ -8,29 +8,15 @@
 
 class Core;
 
-#include "tests/support/audio_fixtures.h"
+#include "tests/support/temp_resources.h"
 
 namespace benchworld {
 
-class Folder {
+class Folder : public testworld::TempResources {
 public:
     Folder();
-    ~Folder();
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-
-    // False (with why) when the generated resources are missing.
-    bool ready() const { return error_.empty(); }
-    const std::string& error() const { return error_; }
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path music() const { return path_ / "resources" / "Music"; }
-
-    // Encodes a song into the music folder; false (with why in error()) on failure.
-    bool addSong(const std::string& name, fixtures::AudioFormat format, const fixtures::ToneSong& song);
-
-private:
-    std::filesystem::path path_;
-    std::string error_;
+    // False (with why in error()) when the generated resources are missing.
+    bool ready() const { return ok(); }
 };
 
 // The game started in this process on its real window (see

@@ -26,6 +26,7 @@ extern "C" {
 #include "audio/engine/testing.h"
 #include "bench/audio/alloc_counter.h"
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/temp_resources.h"
 
 namespace {
 
@@ -36,8 +37,7 @@ using fixtures::AudioFormat;
 class Workspace {
 public:
     Workspace() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "redavave-bench-XXXXXX").string();
-        root = mkdtemp(pattern.data());
+        root = testworld::makeTempFolder("bench");
         std::filesystem::create_directories(root / "resources/Sounds");
         std::filesystem::create_directories(root / "resources/Music");
         for (const char* effect : {"blockHit", "bonusHit", "SkullHit"}) {

@@ -27,6 +27,7 @@
 #include "tests/e2e/pictures.h"
 #include "tests/e2e/sink_recorder.h"
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/temp_resources.h"
 
 namespace {
 
@@ -68,8 +69,7 @@ public:
         if (given != nullptr && *given != '\0') {
             sound = given;
         } else {
-            char pattern[] = "/tmp/redavave-sink-bench-XXXXXX";
-            soundDir = mkdtemp(pattern);
+            soundDir = testworld::makeTempFolder("sink-bench").string();
             int status = 0;
             sound = run("bash " REDAVAVE_SOURCE_DIR "/scripts/sound-server.sh start " + soundDir, &status);
             while (!sound.empty() && (sound.back() == '\n' || sound.back() == '\r')) {
@@ -226,8 +226,7 @@ GameFigures measureGame(const std::string& server) {
 // engine as the game sets it up; what a collection costs after its frame.
 std::vector<double> measureEffects(const std::string& server, std::string* trouble) {
     std::vector<double> ms;
-    char pattern[] = "/tmp/redavave-sink-bench-fx-XXXXXX";
-    const std::filesystem::path folder = mkdtemp(pattern);
+    const std::filesystem::path folder = testworld::makeTempFolder("sink-bench-fx");
     const std::string path = (folder / "hit.flac").string();
     auto hit = fixtures::tone(kToneHz, 0.1, kToneAmplitude);
     hit.sampleRate = kSinkRate;

@@ -235,6 +235,39 @@ TEST_F(CoreTest, RequestsOfTheGameAreCarriedOut) {
     EXPECT_TRUE(core.play.musicList.empty());
 }
 
+// BACK on the pad in either menu shuts the game down within the frame that
+// sees it; START is tested first, and in the Welcome menu it does nothing.
+TEST_F(CoreTest, PadBackInTheMenuShutsTheGameDown) {
+    struct Case {
+        const char* what;
+        bool firstMenu;
+        std::uint16_t buttons;
+    };
+    const Case cases[] = {
+        {"Score menu", false, plat::GAMEPAD_BACK},
+        {"Welcome menu", true, plat::GAMEPAD_BACK},
+        {"Welcome menu, START ignored there", true, plat::GAMEPAD_START | plat::GAMEPAD_BACK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Core core;
+        core.appState = APP_STATE_RUNNING;
+        core.play.inMenu = true;
+        core.play.firstMenu = c.firstMenu;
+        core.play.musicList = {"a.mp3"};
+        core.frame();  // the idle pad
+        ASSERT_FALSE(core.shutDownDone);
+        plat::GamepadState back;
+        back.buttons = c.buttons;
+        plat::overrideGamepad(true, &back);
+        core.frame();
+        plat::overrideGamepad(true, &idlePad);
+        EXPECT_TRUE(core.shutDownDone);
+        EXPECT_TRUE(core.play.musicList.empty()) << "the shutdown ran";
+        EXPECT_TRUE(core.play.inMenu);
+    }
+}
+
 // The platform finds the songs; the game keeps them with their highest index
 // and complains in the log when there are none.
 TEST_F(CoreTest, MusicListKeepsTheHighestIndexAndLogsAnEmptyFolder) {

@@ -4,16 +4,15 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/temp_resources.h"
+
 namespace audiotest {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "redavave-audio-XXXXXX").string();
-    char* made = mkdtemp(pattern.data());
-    if (made == nullptr) {
+    root = testworld::makeTempFolder("audio").string();
+    if (root.empty()) {
         ADD_FAILURE() << "cannot create a temporary folder";
-        return;
     }
-    root = made;
 }
 
 TempDir::~TempDir() {

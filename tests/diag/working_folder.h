@@ -12,19 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_resources.h"
+
 class WorkingFolder {
 public:
-    WorkingFolder() {
-        char pattern[] = "/tmp/redavave-test-XXXXXX";
-        path_ = mkdtemp(pattern);
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(path_);
-    }
-    ~WorkingFolder() {
-        std::error_code ignored;
-        std::filesystem::current_path(previous_, ignored);
-        std::filesystem::remove_all(path_, ignored);
-    }
+    WorkingFolder() : world_("test", entered()), path_(world_.path()) {}
     WorkingFolder(const WorkingFolder&) = delete;
     WorkingFolder& operator=(const WorkingFolder&) = delete;
 
@@ -46,6 +38,12 @@ public:
     }
 
 private:
+    static testworld::WorldOptions entered() {
+        testworld::WorldOptions options;
+        options.enter = true;
+        return options;
+    }
+
+    testworld::TempResources world_;
     std::filesystem::path path_;
-    std::filesystem::path previous_;
 };

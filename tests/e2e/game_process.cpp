@@ -80,38 +80,27 @@ std::string run(const std::string& command, int* status) {
     return output;
 }
 
-GameFolder::GameFolder() {
-    char pattern[] = "/tmp/redavave-e2e-XXXXXX";
-    path_ = mkdtemp(pattern);
-    std::filesystem::create_directories(lockFolder());
-    std::filesystem::permissions(lockFolder(), std::filesystem::perms::owner_all);
-    const std::filesystem::path resources = path_ / "resources";
-    std::filesystem::create_directories(resources / "Music");
-    // The generated tree, shared read-only: every folder but Music, which is the test's own.
-    const std::filesystem::path generated = std::filesystem::path(REDAVAVE_RUN_DIR) / "resources";
-    if (std::filesystem::is_directory(generated)) {
-        for (const auto& entry : std::filesystem::directory_iterator(generated)) {
-            if (entry.path().filename() != "Music") {
-                std::filesystem::create_symlink(entry.path(), resources / entry.path().filename());
-            }
-        }
+namespace {
+// The generated tree when it is there; the sound start-up needs its effects either way.
+testworld::WorldOptions gameTree() {
+    testworld::WorldOptions options;
+    options.generatedAssets = std::filesystem::is_directory(std::filesystem::path(REDAVAVE_RUN_DIR) / "resources/Textures");
+    options.effects = true;
+    options.lockFolder = true;
+    return options;
+}
+}  // namespace
+
+GameFolder::GameFolder() : world_("e2e", gameTree()) {
+    if (!world_.ok()) {
+        std::fprintf(stderr, "e2e folder: %s\n", world_.error().c_str());
     }
-    // Without the generated tree the sound start-up still needs its effects.
-    if (!std::filesystem::exists(resources / "Sounds")) {
-        std::filesystem::create_directories(resources / "Sounds");
-        for (const char* name : {"blockHit", "bonusHit", "SkullHit"}) {
-            run("ffmpeg -loglevel error -y -f lavfi -i sine=frequency=880:duration=0.1 " +
-                quote((resources / "Sounds" / name).string() + ".mp3"));
-        }
+    if (std::getenv("REDAVAVE_KEEP_E2E") != nullptr) {
+        world_.keep();
     }
 }
 
-GameFolder::~GameFolder() {
-    if (std::getenv("REDAVAVE_KEEP_E2E") == nullptr) {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-}
+GameFolder::~GameFolder() = default;
 
 void GameFolder::addSong(const std::string& name, double seconds, int frequency) const {
     run("ffmpeg -loglevel error -y -f lavfi -i sine=frequency=" + std::to_string(frequency) +
@@ -142,7 +131,7 @@ bool GameFolder::waitForLogLine(const std::string& line, double seconds) const {
     }
 }
 
-std::string GameFolder::logText() const { return readFile(path_ / "log.txt"); }
+std::string GameFolder::logText() const { return readFile(path() / "log.txt"); }
 
 GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay)
     : folder_(folder) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_resources.h"
+
 namespace e2e {
 
 // A temporary working folder for one run: resources (linked from the generated
@@ -21,9 +23,9 @@ public:
     GameFolder(const GameFolder&) = delete;
     GameFolder& operator=(const GameFolder&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path lockFolder() const { return path_ / "runtime"; }
-    std::filesystem::path musicFolder() const { return path_ / "resources" / "Music"; }
+    const std::filesystem::path& path() const { return world_.path(); }
+    std::filesystem::path lockFolder() const { return world_.lockFolder(); }
+    std::filesystem::path musicFolder() const { return world_.music(); }
 
     // A sine tone of `seconds` as a song (format by the file's extension).
     void addSong(const std::string& name, double seconds, int frequency = 110) const;
@@ -34,7 +36,7 @@ public:
     std::string logText() const;
 
 private:
-    std::filesystem::path path_;
+    testworld::TempResources world_;
 };
 
 struct Image {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include "game/Player.h"
 #include "game/carClass.h"
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/temp_resources.h"
 
 namespace gametest {
 
@@ -20,21 +22,11 @@ const std::vector<std::string> kSongs = {"one.ogg", "two.mp3", "three.flac"};
 
 namespace {
 
-std::string world;
+std::unique_ptr<testworld::TempResources> world;
 
-struct WorldCleanup {
-    ~WorldCleanup() {
-        if (!world.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(world, ignored);
-        }
-    }
-} worldCleanup;
-
-void writeOrDie(const std::string& path, fixtures::AudioFormat format, const fixtures::ToneSong& song) {
-    std::string error;
-    if (!fixtures::writeSong(path, format, song, &error)) {
-        std::fprintf(stderr, "cannot write test sound %s: %s\n", path.c_str(), error.c_str());
+void writeOrDie(const std::string& name, fixtures::AudioFormat format, const fixtures::ToneSong& song) {
+    if (!world->addSong(name, format, song)) {
+        std::fprintf(stderr, "cannot write test sound: %s\n", world->error().c_str());
         std::abort();
     }
 }
@@ -55,39 +47,34 @@ void peakSource(float* out, int count, void* /*user*/) {
 }  // namespace
 
 void enterWorld() {
-    if (!world.empty()) {
+    if (world) {
         return;
     }
-    char folder[] = "/tmp/rv-game-XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
-        std::perror("mkdtemp");
+    testworld::WorldOptions options;
+    options.effects = true;
+    options.enter = true;
+    world = std::make_unique<testworld::TempResources>("game", options);
+    if (!world->ok()) {
+        std::fprintf(stderr, "test world: %s\n", world->error().c_str());
         std::abort();
     }
-    world = folder;
-    std::filesystem::create_directories(world + "/resources/Sounds");
-    std::filesystem::create_directories(world + "/resources/Music");
-    for (const char* effect : {"blockHit", "bonusHit", "SkullHit"}) {
-        writeOrDie(world + "/resources/Sounds/" + effect + ".mp3", fixtures::AudioFormat::Mp3,
-                   fixtures::tone(880.0, 0.1));
-    }
-    writeOrDie(world + "/resources/Music/one.ogg", fixtures::AudioFormat::Ogg, fixtures::tone(110.0, 3.0));
-    writeOrDie(world + "/resources/Music/two.mp3", fixtures::AudioFormat::Mp3, fixtures::tone(440.0, 3.0));
-    writeOrDie(world + "/resources/Music/three.flac", fixtures::AudioFormat::Flac, fixtures::tone(30.0, 3.0));
-    if (chdir(world.c_str()) != 0) {
-        std::perror("chdir");
-        std::abort();
-    }
+    writeOrDie("one.ogg", fixtures::AudioFormat::Ogg, fixtures::tone(110.0, 3.0));
+    writeOrDie("two.mp3", fixtures::AudioFormat::Mp3, fixtures::tone(440.0, 3.0));
+    writeOrDie("three.flac", fixtures::AudioFormat::Flac, fixtures::tone(30.0, 3.0));
     snd::testing::useOfflineOutput(true);
     audio.init();
 }
 
-const std::string& worldDir() { return world; }
+const std::string& worldDir() {
+    static std::string path;
+    path = world ? world->path().string() : std::string();
+    return path;
+}
 
 void leaveWorld(int code) {
     std::fflush(nullptr);
-    if (!world.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(world, ignored);
+    if (world) {
+        world->removeNow();
     }
     _exit(code);
 }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_resources.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -46,8 +48,7 @@ TEST(HomeFolderTest, MusicFolderFromUserDirs) {
 class HomeTree : public ::testing::Test {
 protected:
     HomeTree() {
-        char pattern[] = "/tmp/redavave-home-XXXXXX";
-        root = mkdtemp(pattern);
+        root = testworld::makeTempFolder("home");
     }
     ~HomeTree() override {
         std::error_code ignored;

@@ -14,6 +14,8 @@
 #include "platform/window.h"
 #include "tools/generator/tga_writer.h"
 
+#include <gtest/gtest.h>
+
 namespace testsupport {
 
 namespace {
@@ -47,18 +49,19 @@ const std::vector<Box>& BoxRecorder::boxes() const { return recorded(); }
 
 void BoxRecorder::clear() { recorded().clear(); }
 
-ScratchFolder::ScratchFolder() {
-    char pattern[] = "/tmp/redavave-test-XXXXXX";
-    path_ = mkdtemp(pattern);
-    previous_ = std::filesystem::current_path().string();
-    std::filesystem::current_path(path_);
+namespace {
+testworld::WorldOptions entered() {
+    testworld::WorldOptions options;
+    options.enter = true;
+    return options;
+}
+}  // namespace
+
+ScratchFolder::ScratchFolder() : world_("test", entered()), path_(world_.path().string()) {
+    EXPECT_TRUE(world_.ok()) << world_.error();
 }
 
-ScratchFolder::~ScratchFolder() {
-    std::filesystem::current_path(previous_);
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
+ScratchFolder::~ScratchFolder() = default;
 
 std::string ScratchFolder::log() const { return readFile("log.txt"); }
 

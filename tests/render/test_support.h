@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/types.h"
+#include "tests/support/temp_resources.h"
 
 namespace testsupport {
 
@@ -40,8 +41,8 @@ public:
     void clearLog() const;
 
 private:
+    testworld::TempResources world_;
     std::string path_;
-    std::string previous_;
 };
 
 std::string readFile(const std::string& path);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@
 #include "render/Camera.h"
 #include "tests/support/audio_fixtures.h"
 #include "tests/support/game_start.h"
+#include "tests/support/temp_resources.h"
 
 namespace scenetest {
 
@@ -30,15 +32,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Folder {
-    fs::path path;
-    ~Folder() {
-        if (!path.empty()) {
-            std::error_code ignored;
-            fs::remove_all(path, ignored);
-        }
-    }
-} folder;
+std::unique_ptr<testworld::TempResources> folder;
 
 Core* theGame = nullptr;
 std::string failure;
@@ -70,32 +64,13 @@ void readStartupState() {
 }
 
 bool makeFolder() {
-    const fs::path generated = fs::path(REDAVAVE_RUN_DIR) / "resources";
-    if (!fs::is_directory(generated / "Textures")) {
-        failure = "the generated resources are missing in " + generated.string() + " (build the resources target)";
-        return false;
-    }
-    char pattern[] = "/tmp/rv-scene-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        failure = "cannot make a scratch folder";
-        return false;
-    }
-    folder.path = pattern;
-    fs::create_directories(folder.path / "resources/Music");
     // Everything the game loads, from the generated tree; the music folder is ours.
-    for (const fs::directory_entry& entry : fs::directory_iterator(generated)) {
-        if (entry.path().filename() != "Music") {
-            fs::create_symlink(entry.path(), folder.path / "resources" / entry.path().filename());
-        }
-    }
-    std::string error;
-    if (!fixtures::writeSong((folder.path / "resources/Music" / kShortSong).string(), fixtures::AudioFormat::Ogg,
-                             fixtures::tone(110.0, 0.5), &error)) {
-        failure = "cannot write the test song: " + error;
-        return false;
-    }
-    if (chdir(folder.path.c_str()) != 0) {
-        failure = "cannot enter the scratch folder";
+    testworld::WorldOptions options;
+    options.generatedAssets = true;
+    options.enter = true;
+    folder = std::make_unique<testworld::TempResources>("scene", options);
+    if (!folder->ok() || !folder->addSong(kShortSong, fixtures::AudioFormat::Ogg, fixtures::tone(110.0, 0.5))) {
+        failure = folder->error();
         return false;
     }
     return true;
@@ -116,7 +91,7 @@ Core* game(std::string* reason) {
             theGame = fixtures::startGameInProcess("-window");
             if (theGame != nullptr) {
                 readStartupState();
-                std::ifstream log(folder.path / "log.txt");
+                std::ifstream log(folder->path() / "log.txt");
                 for (std::string line; std::getline(log, line);) {
                     logLines.push_back(line);
                 }
