@@ -128,7 +128,7 @@ fs::path playerMusicFolder(const char* redavaveMusic, const char* xdgConfigHome,
 }
 
 fs::path workingFolder(const char* xdgDataHome, const char* homeText) {
-    // The base directory specification ignores relative values.
+    // Relative values of the XDG base directories are ignored, as the XDG rules say.
     if (xdgDataHome != nullptr && *xdgDataHome == '/') {
         return fs::path(xdgDataHome) / "redavave";
     }

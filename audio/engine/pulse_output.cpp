@@ -193,11 +193,11 @@ private:
             }
             pa.wait(mainloop);
         }
-        pa_sample_spec spec{};
-        spec.format = PA_SAMPLE_FLOAT32NE;
-        spec.rate = kMixRate;
-        spec.channels = 2;
-        stream = pa.streamNew(context, "Game", &spec, nullptr);
+        pa_sample_spec sampleFormat{};
+        sampleFormat.format = PA_SAMPLE_FLOAT32NE;
+        sampleFormat.rate = kMixRate;
+        sampleFormat.channels = 2;
+        stream = pa.streamNew(context, "Game", &sampleFormat, nullptr);
         if (stream == nullptr) {
             return false;
         }
