@@ -1,7 +1,7 @@
 #pragma once
 
 // Virtual-key codes, numbered as on the original desktop platform. Key messages
-// carry these in wParam; `Core::keys` and `Core::keyLatch` are indexed by them.
+// carry these in wParam; the play state's `keys` and `keyLatch` are indexed by them.
 
 #include <cstdint>
 
