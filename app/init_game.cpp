@@ -2,9 +2,7 @@
 // exist and before the main loop starts.
 
 #include <GL/gl.h>
-#include <dirent.h>
 #include <strings.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "audio/Audio.h"
 #include "diag/ErrorHandler.h"
 #include "game/Player.h"
+#include "platform/files.h"
 #include "platform/system.h"
 #include "render/ModelHandler.h"
 
@@ -94,28 +93,10 @@ void Core::buildMusicList(const char* folder) {
     musicList.clear();
 
     // The folder's regular files with a song's extension (directly in it, not
-    // in subfolders). A player's folder may hold tens of thousands of entries,
-    // so names are matched first and only links, and entries of file systems
-    // that do not tell the kind, cost a look at the file: folders named like
-    // songs and broken links are no songs. A file that cannot be read is
-    // listed like any other and reported when it is chosen.
-    std::vector<std::string> files;
-    if (DIR* directory = opendir(folder)) {
-        const int folderFd = dirfd(directory);
-        while (const dirent* entry = readdir(directory)) {
-            if (!isSongName(entry->d_name)) {
-                continue;
-            }
-            if (entry->d_type != DT_REG) {
-                struct stat info {};
-                if (fstatat(folderFd, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)) {
-                    continue;
-                }
-            }
-            files.push_back(toString(entry->d_name));
-        }
-        closedir(directory);
-    }
+    // in subfolders): folders named like songs and broken links are no songs.
+    // A file that cannot be read is listed like any other and reported when
+    // it is chosen.
+    std::vector<std::string> files = plat::listFiles(folder, isSongName);
     std::sort(files.begin(), files.end(), beforeInMenu);
 
     for (const char* extension : kSongExtensions) {

@@ -4,9 +4,11 @@
 #include <string>
 
 #include "app/Core.h"
+#include "platform/files.h"
 #include "platform/window.h"
 
 int main(int argc, char** argv) {
+    plat::enterProgramFolder();
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) {

@@ -1,7 +1,9 @@
 #include "audio/engine/output.h"
 
 #include <SDL.h>
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -15,13 +17,16 @@ namespace snd {
 
 namespace {
 
+#ifndef _WIN32
 void ignoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+#endif
 
 // On a machine without a sound card ALSA prints a screenful of errors while
 // SDL looks for a device. Having no device is not an error for us (we play
 // to a clock instead), so ALSA is asked to keep quiet. It is the same library
 // instance that SDL loads, so the handler applies to SDL's attempts.
 void quietenAlsa() {
+#ifndef _WIN32
     static const bool done = [] {
         void* alsa = dlopen("libasound.so.2", RTLD_NOW);
         if (alsa == nullptr) {
@@ -36,6 +41,7 @@ void quietenAlsa() {
         return true;  // the library stays loaded: its handler must outlive this call
     }();
     (void)done;
+#endif
 }
 
 class DeviceOutput final : public Output {

@@ -96,6 +96,16 @@ GameFolder::GameFolder() {
             }
         }
     }
+#ifdef REDAVAVE_WINDOWS_GAME_DIR
+    // The Windows game makes its own folder its working folder: a copy of it
+    // and its DLLs goes into the test's folder.
+    for (const auto& entry : std::filesystem::directory_iterator(REDAVAVE_WINDOWS_GAME_DIR)) {
+        const std::string extension = entry.path().extension().string();
+        if (entry.path().filename() == "redavave.exe" || extension == ".dll") {
+            std::filesystem::copy_file(entry.path(), path_ / entry.path().filename());
+        }
+    }
+#endif
     // Without the generated tree the sound start-up still needs its effects.
     if (!std::filesystem::exists(resources / "Sounds")) {
         std::filesystem::create_directories(resources / "Sounds");
@@ -144,7 +154,8 @@ bool GameFolder::waitForLogLine(const std::string& line, double seconds) const {
 
 std::string GameFolder::logText() const { return readFile(path_ / "log.txt"); }
 
-GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay)
+GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay,
+                         bool realBoxes)
     : folder_(folder) {
     std::vector<std::string> environment;
     for (char** variable = environ; *variable != nullptr; ++variable) {
@@ -158,7 +169,9 @@ GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string
     }
     environment.push_back("XDG_RUNTIME_DIR=" + folder.lockFolder().string());
     environment.push_back("SDL_AUDIODRIVER=dummy");
-    environment.push_back("REDAVAVE_MESSAGE_BOXES=stderr");
+    if (!realBoxes) {
+        environment.push_back("REDAVAVE_MESSAGE_BOXES=stderr");
+    }
 
     std::vector<char*> envp;
     for (std::string& entry : environment) {
@@ -166,8 +179,14 @@ GameProcess::GameProcess(const GameFolder& folder, const std::vector<std::string
     }
     envp.push_back(nullptr);
 
+#ifdef REDAVAVE_GAME_LAUNCHER
+    // The launcher (wine) runs the game's copy in the test's folder.
+    std::string program = REDAVAVE_GAME_LAUNCHER;
+    std::vector<std::string> argvStrings = {program, (folder.path() / "redavave.exe").string()};
+#else
     std::string program = REDAVAVE_GAME_BINARY;
     std::vector<std::string> argvStrings = {program};
+#endif
     argvStrings.insert(argvStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argvStrings) {

@@ -48,8 +48,10 @@ struct Image {
 class GameProcess {
 public:
     // Starts the game in `folder` with the arguments; boxes go to stderr, sound
-    // to the dummy device. `withDisplay` false removes DISPLAY from its environment.
-    GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay = true);
+    // to the dummy device. `withDisplay` false removes DISPLAY from its environment;
+    // `realBoxes` leaves the boxes to the desktop.
+    GameProcess(const GameFolder& folder, const std::vector<std::string>& args, bool withDisplay = true,
+                bool realBoxes = false);
     ~GameProcess();  // kills the game if it still runs
     GameProcess(const GameProcess&) = delete;
     GameProcess& operator=(const GameProcess&) = delete;
