@@ -3,6 +3,12 @@
 # resources tree from a native build.
 
 add_compile_definitions(SDL_MAIN_HANDLED UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+# <GL/gl.h> pulls in all of <windows.h> unless these two are known; its macros
+# (SM_CXSCREEN, MB_OK, VK_ESCAPE...) would then clash with the platform layer's
+# own constants. Only platform/'s Windows sources include <windows.h>.
+add_compile_definitions("WINGDIAPI=__declspec(dllimport)" "APIENTRY=__stdcall" "CALLBACK=__stdcall")
+# localtime_r and the other reentrant C functions of mingw-w64's headers.
+add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS)
 
 # The DLLs the game and the test programs load, from the dependency folder.
 set(REDAVAVE_WINDOWS_DLLS "")

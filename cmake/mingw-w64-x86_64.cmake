@@ -30,11 +30,9 @@ if(REDAVAVE_WINDOWS_DEPS)
   set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 endif()
 
-# Programs built here run under wine (tests and their discovery).
-find_program(REDAVAVE_WINE wine)
-if(REDAVAVE_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${REDAVAVE_WINE})
-endif()
+# Programs built here run under wine (tests and their discovery), with the
+# dependencies' DLLs on its search path.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${REDAVAVE_WINDOWS_DEPS}/bin)
 
 # The C and C++ runtimes and winpthread go into the executables, so a
 # program needs only SDL2's and FFmpeg's DLLs beside it.
