@@ -118,7 +118,19 @@ fi
 key="sdl2-${sdl_version}_ffmpeg-${ffmpeg_version}"
 key="${key//[:~+]/_}"
 prefix="$cache_root/$key"
+# FFmpeg's avutil takes its clocks from mingw's winpthread DLL: it goes
+# beside the other DLLs (the game itself links winpthread statically).
+ship_runtime_dlls() {
+  local dll
+  for dll in libwinpthread-1.dll; do
+    if [ ! -f "$prefix/bin/$dll" ]; then
+      cp "/usr/$host/lib/$dll" "$prefix/bin/$dll"
+    fi
+  done
+}
+host=x86_64-w64-mingw32
 if [ -f "$prefix/.complete" ]; then
+  ship_runtime_dlls
   log "reusing $prefix"
   echo "$prefix"
   exit 0
@@ -128,7 +140,6 @@ work="$cache_root/work-$key"
 rm -rf "$work" "$prefix"
 mkdir -p "$work" "$prefix"
 cd "$work"
-host=x86_64-w64-mingw32
 export CC="$host-gcc-posix" CXX="$host-g++-posix"
 
 started=$SECONDS
@@ -177,6 +188,7 @@ mkdir -p ffmpeg-build
 )
 log "FFmpeg built in $((SECONDS - t)) s"
 
+ship_runtime_dlls
 echo "libsdl2 $sdl_version, ffmpeg $ffmpeg_version, built in $((SECONDS - started)) s" >"$prefix/.complete"
 cd /
 rm -rf "$work"

@@ -132,6 +132,9 @@ std::vector<std::string> GameFolder::logLines() const {
     std::vector<std::string> lines;
     std::istringstream in(logText());
     for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();  // the Windows game's log is a text file of CR LF lines
+        }
         lines.push_back(line);
     }
     return lines;

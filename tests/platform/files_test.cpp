@@ -93,7 +93,7 @@ TEST(OpenFileTest, WritesAndAppendsUnderAUtf8NameAndFailsOnAMissingFolder) {
     TempFolder folder;
     const std::string path = folder.utf8() + "/журнал ログ.txt";
     for (const char* line : {"first\n", "second\n"}) {
-        std::FILE* file = plat::openFile(path.c_str(), "a+");
+        std::FILE* file = plat::openFile(path.c_str(), "ab");
         ASSERT_NE(file, nullptr);
         std::fputs(line, file);
         std::fclose(file);
