@@ -101,7 +101,7 @@ TEST_F(WineGameTest, ASongOfEachFormatWithAnyNameIsPlayedToTheScore) {
     };
     // In the menu's order: by extension first (mp3, mp2, ogg, flac, wma).
     const std::vector<Song> songs = {
-        {"Caf\xC3\xA9 \xC3\x9Cn\xC3\xAF.mp3", 10, AudioFormat::Mp3},
+        {"Caf\xC3\xA9 \xC3\x9Cn\xC3\xAF.mp3", 12, AudioFormat::Mp3},
         {"\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F.mp2", 9, AudioFormat::Mp2},
         {"\xE6\x9D\xB1\xE4\xBA\xAC\xE3\x81\xAE\xE5\xA4\x9C.ogg", 8, AudioFormat::Ogg},
         {"It's [Live] \xF0\x9F\x8E\xB5.flac", 18, AudioFormat::Flac},
