@@ -40,7 +40,9 @@ rm -rf "$stage" "$root/dist/$name.zip"
 mkdir -p "$stage"
 run_dir="build-windows-release/run"
 x86_64-w64-mingw32-strip -o "$stage/redavave.exe" "$run_dir/redavave.exe"
-cp "$deps"/bin/*.dll "$stage/"
+for dll in "$deps"/bin/*.dll; do
+  x86_64-w64-mingw32-strip --strip-unneeded -o "$stage/$(basename "$dll")" "$dll"
+done
 cp -r "$run_dir/resources" "$stage/resources"
 rm -f "$stage/resources/log.txt"
 
