@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
 
@@ -37,7 +38,7 @@ KindBox boxFor(int kind) {
 
 void ErrorHandler::appendToLog(const char* line) const {
     // Opened and closed per line so that a crash never loses what was written.
-    FILE* file = std::fopen(kLogFileName, "a+");
+    FILE* file = plat::openFile(kLogFileName, "a+");
     if (file == nullptr) {
         return;  // an unwritable log drops the line; the game goes on
     }
@@ -52,7 +53,7 @@ void ErrorHandler::open(const char* name, bool enableLogging) {
     if (!logEnabled) {
         return;
     }
-    FILE* file = std::fopen(fileName, "a+");
+    FILE* file = plat::openFile(fileName, "a+");
     if (file == nullptr) {
         return;
     }

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/files.h"
+
 // False when the file cannot be opened; `out` then stays empty.
 inline bool readFileBytes(const char* path, std::vector<std::uint8_t>& out) {
     out.clear();
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = plat::openFile(path, "rb");
     if (file == nullptr) {
         return false;
     }

@@ -25,6 +25,7 @@ namespace plat {
 
 namespace detail {
 bool boxProcessSupported = false;
+bool runBoxProcess(const char* text, const char* title, std::uint32_t flags);
 }
 
 namespace {
@@ -283,5 +284,28 @@ int runMessageBoxProcess(int argc, char** argv) {
 }
 
 const char* messageBoxProcessArg() { return kBoxProcessArg; }
+
+bool detail::runBoxProcess(const char* text, const char* title, std::uint32_t flags) {
+    const char* kind = (flags & MB_ICONERROR) != 0 ? "error" : (flags & MB_ICONINFORMATION) != 0 ? "information" : "none";
+    char* argv[] = {const_cast<char*>("redavave"), const_cast<char*>(messageBoxProcessArg()), const_cast<char*>(title),
+                    const_cast<char*>(text), const_cast<char*>(kind), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // The game's files, sockets and lock stay with the game.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    pid_t pid = -1;
+    const int started = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) {
+        return false;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) == -1) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace plat

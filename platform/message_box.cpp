@@ -1,26 +1,24 @@
-// Modal message boxes, shown by a fresh copy of the game's binary, with a
-// switch to standard error for runs that nobody can click through (tests, no
-// display). The text always goes to standard error as well.
+// Modal message boxes, shown by a fresh copy of the game's binary on Linux (by
+// SDL in the game's own process on Windows), with a switch to standard error
+// for runs that nobody can click through (tests, no display). The text always
+// goes to standard error as well.
 
 #include "platform/message_box.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/sdl_internal.h"
 
-extern char** environ;
-
 namespace plat {
 
 namespace detail {
 // Set once the program's entry has offered the box process (the game's binary).
 extern bool boxProcessSupported;
+// Shows the box in a new process of the game's own binary and waits until it
+// is dismissed. False when that process could not be started.
+bool runBoxProcess(const char* text, const char* title, std::uint32_t flags);
 }
 
 namespace {
@@ -55,31 +53,6 @@ SDL_Window* ownerWindow() {
     return nullptr;
 }
 
-// Shows the box in a new process of the game's own binary and waits until it
-// is dismissed. False when that process could not be started.
-bool runBoxProcess(const char* text, const char* title, std::uint32_t flags) {
-    const char* kind = (flags & MB_ICONERROR) != 0 ? "error" : (flags & MB_ICONINFORMATION) != 0 ? "information" : "none";
-    char* argv[] = {const_cast<char*>("redavave"), const_cast<char*>(messageBoxProcessArg()), const_cast<char*>(title),
-                    const_cast<char*>(text), const_cast<char*>(kind), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    // The game's files, sockets and lock stay with the game.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    pid_t pid = -1;
-    const int started = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (started != 0) {
-        return false;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) == -1) {
-        if (errno != EINTR) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 int messageBox(WindowHandle owner, const char* text, const char* title, std::uint32_t flags) {
@@ -99,7 +72,7 @@ int messageBox(WindowHandle owner, const char* text, const char* title, std::uin
     // with no window manager leaves the game inactive, and so suspended, for good.
     SDL_Window* gameWindow = ownerWindow();
     const Uint32 gameWindowId = gameWindow != nullptr ? SDL_GetWindowID(gameWindow) : 0;
-    if (!detail::boxProcessSupported || !runBoxProcess(text, title, flags)) {
+    if (!detail::boxProcessSupported || !detail::runBoxProcess(text, title, flags)) {
         // A program without the box entry (a test or a tool) shows SDL's box itself.
         const Uint32 icon = (flags & MB_ICONERROR) != 0         ? SDL_MESSAGEBOX_ERROR
                             : (flags & MB_ICONINFORMATION) != 0 ? SDL_MESSAGEBOX_INFORMATION

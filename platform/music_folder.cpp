@@ -1,11 +1,11 @@
 #include "platform/music_folder.h"
 
-#include <dirent.h>
 #include <strings.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
+
+#include "platform/files.h"
 
 namespace plat {
 
@@ -44,28 +44,10 @@ bool beforeInMenu(const std::string& a, const std::string& b) {
 
 std::vector<std::string> findSongs(const char* folder) {
     // The folder's regular files with a song's extension (directly in it, not
-    // in subfolders). A player's folder may hold tens of thousands of entries,
-    // so names are matched first and only links, and entries of file systems
-    // that do not tell the kind, cost a look at the file: folders named like
-    // songs and broken links are no songs. A file that cannot be read is
-    // listed like any other and reported when it is chosen.
-    std::vector<std::string> files;
-    if (DIR* directory = opendir(folder)) {
-        const int folderFd = dirfd(directory);
-        while (const dirent* entry = readdir(directory)) {
-            if (!isSongName(entry->d_name)) {
-                continue;
-            }
-            if (entry->d_type != DT_REG) {
-                struct stat info {};
-                if (fstatat(folderFd, entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)) {
-                    continue;
-                }
-            }
-            files.emplace_back(entry->d_name);
-        }
-        closedir(directory);
-    }
+    // in subfolders): folders named like songs and broken links are no songs.
+    // A file that cannot be read is listed like any other and reported when
+    // it is chosen.
+    std::vector<std::string> files = listFiles(folder, isSongName);
     std::sort(files.begin(), files.end(), beforeInMenu);
 
     std::vector<std::string> songs;

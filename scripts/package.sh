@@ -1,27 +1,30 @@
 #!/usr/bin/env bash
-# Builds the game's installable package.
+# Builds the game's packages.
 #
-#   ./scripts/package.sh linux [BUILD_DIR]
+#   ./scripts/package.sh linux [BUILD_DIR]  ->  dist/redavave_<version>_amd64.deb
+#   ./scripts/package.sh windows            ->  dist/redavave-<version>-windows-x64.zip
 #
-# Writes dist/redavave_<version>_amd64.deb (REDAVAVE_DIST=DIR writes it there).
-# Without BUILD_DIR the game is built afresh in build-package (Release, no
-# tests); with it, that build is used as it stands (its game and resources are
-# brought up to date first). The package's dependencies are computed: those
-# of the binary by dpkg-shlibdeps, and the libraries the game opens at run time
-# (FFmpeg, ALSA), whose names are read from the binary, by the packages that
-# ship them and the versions their shlibs files ask for.
+# linux: REDAVAVE_DIST=DIR writes the package there. Without BUILD_DIR the game
+# is built afresh in build-package (Release, no tests); with it, that build is
+# used as it stands (its game and resources are brought up to date first). The
+# package's dependencies are computed: those of the binary by dpkg-shlibdeps,
+# and the libraries the game opens at run time (FFmpeg, ALSA), whose names are
+# read from the binary, by the packages that ship them and the versions their
+# shlibs files ask for.
+#
+# windows: a zip players unzip and run. The game is cross-built with mingw-w64
+# against SDL2 and FFmpeg built by scripts/windows-deps.sh; its resources tree
+# comes from the native build's generator.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-if [ "${1:-}" != "linux" ]; then
-  echo "usage: $0 linux [BUILD_DIR]" >&2
-  exit 2
-fi
-build="${2:-$root/build-package}"
-dist="${REDAVAVE_DIST:-$root/dist}"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
-if [ $# -lt 2 ]; then
+package_linux() {
+build="${2:-$root/build-package}"
+dist="${REDAVAVE_DIST:-$root/dist}"
+
+if [ -z "${2:-}" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DREDAVAVE_TESTS=OFF -DREDAVAVE_BENCH=OFF >/dev/null
 fi
@@ -98,3 +101,68 @@ mkdir -p "$dist"
 deb="$dist/redavave_${version}_${arch}.deb"
 dpkg-deb --root-owner-group -Zxz --build "$stage" "$deb" >/dev/null
 echo "$deb"
+}
+
+package_windows() {
+cd "$root"
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
+bash scripts/install-deps.sh
+deps="$(bash scripts/windows-deps.sh | tail -n 1)"
+
+echo "== The resources tree (native generator) in build/"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+cmake --build build --target resources -j "$jobs"
+
+echo "== The Windows game in build-windows-release/"
+cmake -S . -B build-windows-release -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DREDAVAVE_WINDOWS_DEPS="$deps" -DREDAVAVE_NATIVE_RESOURCES="$root/build/run/resources" \
+  -DREDAVAVE_TESTS=OFF -DREDAVAVE_BENCH=OFF >/dev/null
+cmake --build build-windows-release --target redavave resources -j "$jobs"
+
+version="$(sed -n 's/^project(Redavave VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+name="redavave-${version}-windows-x64"
+stage="$root/dist/$name"
+rm -rf "$stage" "$root/dist/$name.zip"
+mkdir -p "$stage"
+run_dir="build-windows-release/run"
+x86_64-w64-mingw32-strip -o "$stage/redavave.exe" "$run_dir/redavave.exe"
+for dll in "$deps"/bin/*.dll; do
+  x86_64-w64-mingw32-strip --strip-unneeded -o "$stage/$(basename "$dll")" "$dll"
+done
+cp -r "$run_dir/resources" "$stage/resources"
+rm -f "$stage/resources/log.txt"
+
+# Every DLL the game and its DLLs import must be shipped or be part of Windows.
+shipped="$(cd "$stage" && ls -1 ./*.dll | sed 's|^\./||' | tr 'A-Z' 'a-z')"
+for module in "$stage"/redavave.exe "$stage"/*.dll; do
+  for dll in $(x86_64-w64-mingw32-objdump -p "$module" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z'); do
+    if grep -qx "$dll" <<<"$shipped"; then
+      continue
+    fi
+    case "$dll" in
+      lib*|*gcc*|*stdc++*|*pthread*)
+        echo "package.sh: $(basename "$module") needs $dll, which is not in the package" >&2
+        exit 1
+        ;;
+    esac
+  done
+done
+
+sed "s/@VERSION@/$version/" packaging/windows/README.txt | sed 's/$/\r/' >"$stage/README.txt"
+(cd "$root/dist" && zip -qr "$name.zip" "$name")
+echo "Wrote dist/$name.zip ($(du -h "$root/dist/$name.zip" | cut -f1))"
+}
+
+case "${1:-}" in
+  linux) package_linux "$@" ;;
+  windows) package_windows ;;
+  *)
+    echo "usage: $0 linux [BUILD_DIR] | windows" >&2
+    exit 2
+    ;;
+esac

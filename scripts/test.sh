@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build with
 # all tests under a private Xvfb, then the unit tests under ASan and UBSan, then
-# the fuzz targets' short runs when there are any. Stops at the first failure.
+# the fuzz targets' short runs when there are any, then the Windows build with
+# its tests under wine (REDAVAVE_SKIP_WINDOWS=1 leaves it out). Stops at the
+# first failure.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -26,6 +28,7 @@ has_target() {  # has_target <build dir> <target>
 }
 
 echo "== Build (RelWithDebInfo) in build/"
+stage_start=$SECONDS
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 if has_target build resources; then
@@ -52,6 +55,9 @@ xvfb_pid=$!
 # the X server however the run ends.
 sound_dir="$(mktemp -d /tmp/redavave-sound-XXXXXX)"
 stop_servers() {
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k 2>/dev/null || true
+  fi
   kill "$xvfb_pid" 2>/dev/null || true
   wait "$xvfb_pid" 2>/dev/null || true
   bash "$root/scripts/sound-server.sh" stop "$sound_dir" || true
@@ -76,9 +82,12 @@ export REDAVAVE_SOUND_SERVER
 unset WAYLAND_DISPLAY || true
 
 echo "== Tests (display $DISPLAY)"
-run_ctest --test-dir build --output-on-failure -j "$jobs"
+# The Windows game's tests under wine are the Windows stage's (below).
+run_ctest --test-dir build --output-on-failure -j "$jobs" -LE wine
+echo "Build and tests in $((SECONDS - stage_start)) s"
 
 echo "== ASan + UBSan build in build-asan/ (unit tests)"
+stage_start=$SECONDS
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDAVAVE_SANITIZE=ON -DREDAVAVE_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 # The GL driver and the X libraries keep some allocations for the life of the
@@ -87,13 +96,45 @@ export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 run_ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE e2e
+echo "ASan + UBSan stage in $((SECONDS - stage_start)) s"
 
 if [ -f fuzz/CMakeLists.txt ]; then
   echo "== Fuzz targets (clang) in build-fuzz/"
+  stage_start=$SECONDS
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DREDAVAVE_FUZZ=ON -DREDAVAVE_GAME=OFF -DREDAVAVE_BENCH=OFF
   cmake --build build-fuzz -j "$jobs"
   run_ctest --test-dir build-fuzz --output-on-failure -j "$jobs" --no-tests=error
+  echo "Fuzz stage in $((SECONDS - stage_start)) s"
+fi
+
+if [ "${REDAVAVE_SKIP_WINDOWS:-0}" != "1" ]; then
+  echo "== Windows build (mingw-w64) in build-windows/, tests under wine"
+  stage_start=$SECONDS
+  deps="$(bash scripts/windows-deps.sh | tail -n 1)"
+  echo "Windows dependencies ready in $((SECONDS - stage_start)) s"
+  # A wine prefix of this run's own, made once: wine is slow to set one up.
+  export WINEPREFIX="$root/build-windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p build-windows
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i
+  fi
+  step=$SECONDS
+  cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DREDAVAVE_WINDOWS_DEPS="$deps" \
+    -DREDAVAVE_NATIVE_RESOURCES="$root/build/run/resources" -DREDAVAVE_BENCH=OFF
+  cmake --build build-windows -j "$jobs"
+  echo "Windows build in $((SECONDS - step)) s"
+  step=$SECONDS
+  run_ctest --test-dir build-windows --output-on-failure -j "$jobs" --no-tests=error
+  echo "Windows unit tests under wine in $((SECONDS - step)) s"
+  # The end-to-end tests drive the Windows game from a native test program.
+  step=$SECONDS
+  cmake -S . -B build -DREDAVAVE_WINDOWS_GAME_DIR="$root/build-windows/run"
+  cmake --build build --target wine_e2e_tests -j "$jobs"
+  run_ctest --test-dir build --output-on-failure -L wine --no-tests=error
+  echo "Windows end-to-end tests under wine in $((SECONDS - step)) s"
+  echo "Windows stage in $((SECONDS - stage_start)) s"
 fi
 
 rm -f "$ctest_log"

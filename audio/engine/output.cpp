@@ -1,9 +1,11 @@
 #include "audio/engine/output.h"
 
 #include <SDL.h>
+#ifndef _WIN32
 #include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -18,13 +20,16 @@ namespace snd {
 
 namespace {
 
+#ifndef _WIN32
 void ignoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+#endif
 
 // On a machine without a sound card ALSA prints a screenful of errors while
 // SDL looks for a device. Having no device is not an error for us (we play
 // to a clock instead), so ALSA is asked to keep quiet. It is the same library
 // instance that SDL loads, so the handler applies to SDL's attempts.
 void quietenAlsa() {
+#ifndef _WIN32
     static const bool done = [] {
         void* alsa = dlopen("libasound.so.2", RTLD_NOW);
         if (alsa == nullptr) {
@@ -39,6 +44,7 @@ void quietenAlsa() {
         return true;  // the library stays loaded: its handler must outlive this call
     }();
     (void)done;
+#endif
 }
 
 class DeviceOutput final : public Output {
@@ -138,10 +144,18 @@ private:
 // round-robin at a low real-time priority, where the system grants it (root,
 // or a real-time limit); elsewhere the thread keeps the priority it has.
 void raiseMixingThread() {
+#ifndef _WIN32
     sched_param param{};
     param.sched_priority = std::max(sched_get_priority_min(SCHED_RR), 10);
     pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+#endif
+    // Windows: SDL's audio thread already runs at time-critical priority.
 }
+
+#ifndef __linux__
+// PulseAudio is a Linux server: elsewhere SDL's device is the first choice.
+std::unique_ptr<Output> openPulseOutput(System*) { return nullptr; }
+#endif
 
 std::unique_ptr<Output> openDeviceOutput(System* system) {
     auto output = std::make_unique<DeviceOutput>();

@@ -98,6 +98,16 @@ GameFolder::GameFolder() : world_("e2e", gameTree()) {
     if (std::getenv("REDAVAVE_KEEP_E2E") != nullptr) {
         world_.keep();
     }
+#ifdef REDAVAVE_WINDOWS_GAME_DIR
+    // The Windows game makes its own folder its working folder: a copy of it
+    // and its DLLs goes into the test's folder.
+    for (const auto& entry : std::filesystem::directory_iterator(REDAVAVE_WINDOWS_GAME_DIR)) {
+        const std::string extension = entry.path().extension().string();
+        if (entry.path().filename() == "redavave.exe" || extension == ".dll") {
+            std::filesystem::copy_file(entry.path(), path() / entry.path().filename());
+        }
+    }
+#endif
 }
 
 GameFolder::~GameFolder() = default;
@@ -111,6 +121,9 @@ std::vector<std::string> GameFolder::logLines() const {
     std::vector<std::string> lines;
     std::istringstream in(logText());
     for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();  // the Windows game's log is a text file of CR LF lines
+        }
         lines.push_back(line);
     }
     return lines;
@@ -184,8 +197,18 @@ void GameProcess::start(const std::vector<std::string>& args, const Launch& laun
     }
     envp.push_back(nullptr);
 
-    std::string program = launch.program.empty() ? std::string(REDAVAVE_GAME_BINARY) : launch.program;
-    std::vector<std::string> argvStrings = {program};
+    std::vector<std::string> argvStrings;
+    if (!launch.program.empty()) {
+        argvStrings = {launch.program};
+    } else {
+#ifdef REDAVAVE_GAME_LAUNCHER
+        // The launcher (wine) runs the game's copy in the test's folder.
+        argvStrings = {REDAVAVE_GAME_LAUNCHER, (folder.path() / "redavave.exe").string()};
+#else
+        argvStrings = {REDAVAVE_GAME_BINARY};
+#endif
+    }
+    const std::string program = argvStrings.front();
     argvStrings.insert(argvStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argvStrings) {

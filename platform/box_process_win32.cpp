@@ -1,0 +1,23 @@
+// On Windows a box is SDL's MessageBox, shown in the game's own process: the
+// desktop gives the keyboard back to the game's window when it closes, so no
+// box process is needed and the game's binary has no box entry.
+
+#include <cstdint>
+
+#include "platform/message_box.h"
+
+namespace plat {
+
+namespace detail {
+bool boxProcessSupported = false;
+
+bool runBoxProcess(const char*, const char*, std::uint32_t) { return false; }
+}  // namespace detail
+
+bool isMessageBoxProcess(int, char**) { return false; }
+
+int runMessageBoxProcess(int, char**) { return 2; }
+
+const char* messageBoxProcessArg() { return "--redavave-message-box"; }
+
+}  // namespace plat

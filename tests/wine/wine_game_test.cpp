@@ -1,0 +1,181 @@
+// The Windows game under wine, driven with real X key events as a player on
+// Windows would drive it: the Welcome menu, one copy at a time, a song of each
+// of the five formats under names in several scripts played to the Score
+// screen, and the sound error box of a song that holds nothing. The game runs
+// from its own copy in each test's folder, as it would from an unzipped folder.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/game_process.h"
+#include "tests/e2e/pictures.h"
+#include "tests/support/audio_fixtures.h"
+
+namespace {
+
+using namespace e2e;
+using fixtures::AudioFormat;
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+// The "Selected: " line starts 40 pixels in, every character takes a cell of
+// 20 pixels, and the prefix takes 10 cells.
+constexpr int kLineLeft = 40, kCell = 20, kPrefixCells = 10;
+
+class WineGameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "needs an X display (DISPLAY is unset); the test command starts Xvfb";
+        }
+    }
+
+    void write(const std::string& name, AudioFormat format, double seconds, double frequency = 220.0) {
+        std::string error;
+        ASSERT_TRUE(fixtures::writeSong((folder.musicFolder() / fs::u8path(name)).string(), format,
+                                       fixtures::tone(frequency, seconds), &error))
+            << error;
+    }
+
+    // Waits for the window and the end of start-up. Wine's first start in a
+    // fresh prefix takes a while.
+    void waitForStart(GameProcess& game) {
+        ASSERT_NE(game.waitForWindow(60.0), 0u) << game.standardError();
+        ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio", 60.0)) << folder.logText();
+    }
+
+    GameFolder folder;
+};
+
+void expectClosingLines(const std::vector<std::string>& log) {
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "#Game Closing! - Game By Rodadi Vuzivi");
+    EXPECT_EQ(log.back(), "Unloaded Window OK!");
+}
+
+TEST_F(WineGameTest, WelcomeMenuThenASecondCopyIsRefusedThenEscapeEndsCleanly) {
+    write("Tone.ogg", AudioFormat::Ogg, 2.0);
+    GameProcess game(folder, {"-window"});
+    waitForStart(game);
+
+    const Image welcome = waitForPicture(game, "wine_welcome_menu", 20.0, [](const Image& image) {
+        return veilShare(image) > 0.3 && !selectedSongRow(image).empty();
+    });
+    ASSERT_FALSE(welcome.rgb.empty());
+    const int h2 = welcome.height / 2;
+    EXPECT_GT(veilShare(welcome), 0.3);
+    EXPECT_FALSE(rowsBox(welcome, h2 + 250, h2 + 275, greenText).empty()) << "Welcome To Redavave!";
+    const Box song = selectedSongRow(welcome);
+    EXPECT_NEAR(song.right, kLineLeft + (kPrefixCells + 8) * kCell, kCell) << "Selected: Tone.ogg";
+
+    // The second copy meets the named mutex: it leaves at once, with code 1
+    // and without a word in the log.
+    const std::string logBefore = folder.logText();
+    GameProcess second(folder, {"-window"});
+    EXPECT_EQ(second.waitForExit(60.0), 1) << second.standardError();
+    EXPECT_EQ(folder.logText(), logBefore) << "the refused copy must not write to the log";
+
+    ASSERT_TRUE(game.key({"Escape"}));
+    EXPECT_EQ(game.waitForExit(30.0), 0) << game.standardError();
+    const auto log = folder.logLines();
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log[0], "#Window Mode!");
+    EXPECT_EQ(log[1], "No Error");
+    EXPECT_THAT(log[2], HasSubstr("#Game Started: "));
+    expectClosingLines(log);
+}
+
+TEST_F(WineGameTest, ASongOfEachFormatWithAnyNameIsPlayedToTheScore) {
+    struct Song {
+        std::string name;
+        int cells;  // characters of the name
+        AudioFormat format;
+    };
+    // In the menu's order: by extension first (mp3, mp2, ogg, flac, wma).
+    const std::vector<Song> songs = {
+        {"Caf\xC3\xA9 \xC3\x9Cn\xC3\xAF.mp3", 12, AudioFormat::Mp3},
+        {"\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F.mp2", 9, AudioFormat::Mp2},
+        {"\xE6\x9D\xB1\xE4\xBA\xAC\xE3\x81\xAE\xE5\xA4\x9C.ogg", 8, AudioFormat::Ogg},
+        {"It's [Live] \xF0\x9F\x8E\xB5.flac", 18, AudioFormat::Flac},
+        {"Plain Tone.wma", 14, AudioFormat::Wma},
+    };
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+        write(songs[i].name, songs[i].format, 3.0, 220.0 + 110.0 * static_cast<double>(i));
+    }
+
+    GameProcess game(folder, {"-window"});
+    waitForStart(game);
+    EXPECT_THAT(folder.logText(), ::testing::Not(HasSubstr("Could Not Find Any Music!")));
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+        const Song& song = songs[i];
+        SCOPED_TRACE(song.name);
+        const std::string step = "wine_format_" + std::to_string(i + 1);
+        if (i > 0) {
+            ASSERT_TRUE(game.key({"Right"}));
+        }
+        const int lineEnd = kLineLeft + (kPrefixCells + song.cells) * kCell;
+        const auto showsName = [&](const Image& image) {
+            const Box line = selectedSongRow(image);
+            return !line.empty() && line.right < lineEnd && line.right >= lineEnd - kCell + 4;
+        };
+        const Image menu = waitForPicture(game, step + "_selected", 15.0, showsName);
+        ASSERT_TRUE(showsName(menu)) << "the line ends at " << selectedSongRow(menu).right << ", its "
+                                     << song.cells << " characters end at " << lineEnd;
+
+        ASSERT_TRUE(game.key({"Return"}));
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_TRUE(playing(waitForPicture(game, step + "_playing", 10.0, playing))) << game.standardError();
+        ASSERT_TRUE(inScoreMenu(waitForPicture(game, step + "_score", 30.0, inScoreMenu)))
+            << "no Score screen after the song; stderr: " << game.standardError();
+        const double played = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_GE(played, 2.5);
+    }
+    ASSERT_TRUE(game.key({"Escape"}));
+    EXPECT_EQ(game.waitForExit(30.0), 0) << game.standardError();
+    EXPECT_THAT(folder.logText(), ::testing::Not(HasSubstr("FMOD error"))) << folder.logText();
+    expectClosingLines(folder.logLines());
+}
+
+TEST_F(WineGameTest, AnEmptySongGivesTheSoundErrorBoxAndExitCodeOne) {
+    std::ofstream(folder.musicFolder() / "Empty.mp3", std::ios::binary);
+    Launch launch;
+    launch.boxes = nullptr;  // the desktop shows the box
+    GameProcess game(folder, {"-window"}, launch);
+    waitForStart(game);
+    ASSERT_FALSE(selectedSongRow(waitForPicture(game, "wine_empty_song_menu", 20.0, [](const Image& image) {
+                     return !selectedSongRow(image).empty();
+                 })).empty());
+    ASSERT_TRUE(game.key({"Return"}));
+
+    // The box is a window of its own, titled as the error's kind.
+    std::string box;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (box.empty() && game.running() && std::chrono::steady_clock::now() < deadline) {
+        box = run("xdotool search --onlyvisible --name '^FMod Error$' 2>/dev/null | head -n 1");
+        if (box.empty()) {
+            sleepFor(0.2);
+        }
+    }
+    ASSERT_FALSE(box.empty()) << "no box; stderr: " << game.standardError();
+    box.erase(box.find_last_not_of('\n') + 1);
+    run("import -window " + box + " " + (artefacts() / "wine_fmod_error_box.png").string() + " 2>&1");
+    EXPECT_TRUE(game.running()) << "the game waits for the box to be dismissed";
+
+    // Dismissed with a key, as a player would.
+    run("xdotool windowactivate --sync " + box + " 2>&1; xdotool windowfocus --sync " + box + " 2>&1");
+    run("xdotool key --window " + box + " Return 2>&1; xdotool key Return 2>&1");
+    EXPECT_EQ(game.waitForExit(30.0), 1) << game.standardError();
+    const std::string log = folder.logText();
+    EXPECT_THAT(log, HasSubstr("#Initalized Audio")) << "the start of the log is kept";
+    EXPECT_THAT(log, ::testing::ContainsRegex("#FMOD error! \\(-?[0-9]+\\) .+ / 2")) << log;
+}
+
+}  // namespace
