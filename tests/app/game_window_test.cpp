@@ -18,6 +18,8 @@
 #include "platform/window.h"
 #include "platform/window_internal.h"
 #include "tests/diag/working_folder.h"
+#include "tests/support/audio_fixtures.h"
+#include "tests/support/test_env.h"
 
 using ::testing::Contains;
 
@@ -34,9 +36,10 @@ int printBox(const char* text, const char* title, std::uint32_t) {
 void writeSoundEffects(const WorkingFolder& folder) {
     std::filesystem::create_directories(folder.path() / "resources/Sounds");
     for (const char* name : {"blockHit", "bonusHit", "SkullHit"}) {
-        const std::string command = "ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:duration=0.1 '" +
-                                    (folder.path() / "resources/Sounds" / name).string() + ".mp3'";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        const std::string path = (folder.path() / "resources/Sounds" / name).string() + ".mp3";
+        std::string why;
+        ASSERT_TRUE(fixtures::writeSong(path, fixtures::AudioFormat::Mp3, fixtures::tone(440.0, 0.1), &why))
+            << path << ": " << why;
     }
 }
 
@@ -46,9 +49,11 @@ protected:
         if (std::getenv("DISPLAY") == nullptr) {
             GTEST_SKIP() << "needs an X display (DISPLAY is unset)";
         }
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        if (!testenv::get("SDL_AUDIODRIVER")) {
+            testenv::set("SDL_AUDIODRIVER", "dummy");
+        }
         plat::setMessageBoxBackend(printBox);
-        writeSoundEffects(folder);
+        ASSERT_NO_FATAL_FAILURE(writeSoundEffects(folder));
         plat::WindowClass wc;
         wc.style = plat::CS_HREDRAW | plat::CS_VREDRAW | plat::CS_OWNDC;
         wc.windowProc = windowProc;

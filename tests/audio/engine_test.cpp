@@ -16,6 +16,7 @@
 #include "audio/engine/sound.h"
 #include "audio/engine/testing.h"
 #include "tests/audio/audio_test_support.h"
+#include "tests/support/test_env.h"
 
 using audiotest::kBinHz;
 using fixtures::AudioFormat;
@@ -543,21 +544,21 @@ TEST(EngineOutput, RealTimeOutputsPlaySongsToTheirEnd) {
     std::vector<Case> cases = {{"dummy", "", "sdl:dummy"},
                                {"no-such-driver", "", "silent"},
                                {nullptr, "unix:" + scratch.file("no-server"), nullptr}};
+#ifndef _WIN32  // the engine talks to PulseAudio on Linux only
     if (const char* server = std::getenv("REDAVAVE_SOUND_SERVER"); server != nullptr && *server != '\0') {
         cases.push_back({nullptr, server, "pulse"});
     }
-    const char* previous = std::getenv("SDL_AUDIODRIVER");
-    const std::string saved = previous != nullptr ? previous : "";
-    const char* previousServer = std::getenv("PULSE_SERVER");
-    const std::string savedServer = previousServer != nullptr ? previousServer : "";
+#endif
+    testenv::Scoped keepDriver("SDL_AUDIODRIVER");
+    testenv::Scoped keepServer("PULSE_SERVER");
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.driver != nullptr ? c.driver : "(no driver)") + " " + c.server);
         if (c.driver != nullptr) {
-            setenv("SDL_AUDIODRIVER", c.driver, 1);
+            testenv::set("SDL_AUDIODRIVER", c.driver);
         } else {
-            unsetenv("SDL_AUDIODRIVER");
+            testenv::unset("SDL_AUDIODRIVER");
         }
-        setenv("PULSE_SERVER", c.server.c_str(), 1);
+        testenv::set("PULSE_SERVER", c.server.c_str());
         snd::System* system = nullptr;
         ASSERT_EQ(snd::createSystem(&system), snd::OK);
         ASSERT_EQ(system->init(16, 0, nullptr), snd::OK);
@@ -583,16 +584,6 @@ TEST(EngineOutput, RealTimeOutputsPlaySongsToTheirEnd) {
         EXPECT_GT(elapsed, 0.3);  // it kept time rather than racing through
         EXPECT_EQ(positionMs(channel), lengthMs(sound));
         EXPECT_EQ(system->release(), snd::OK);
-    }
-    if (previous != nullptr) {
-        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
-    } else {
-        unsetenv("SDL_AUDIODRIVER");
-    }
-    if (previousServer != nullptr) {
-        setenv("PULSE_SERVER", savedServer.c_str(), 1);
-    } else {
-        unsetenv("PULSE_SERVER");
     }
 }
 

@@ -11,9 +11,10 @@
 #include "platform/message_box.h"
 #include "platform/system.h"
 #include "tests/diag/working_folder.h"
+#include "tests/support/regex_match.h"
 
 using ::testing::ElementsAre;
-using ::testing::MatchesRegex;
+using testsupport::matchesRegex;
 
 namespace {
 
@@ -79,7 +80,7 @@ TEST_F(ErrorHandlerTest, OpenStartsTheRunAfterEarlierLinesAndNeverTruncates) {
     EXPECT_EQ(lines[1], "#In Developer Mode");
     EXPECT_EQ(lines[2], "#Window Mode!");
     EXPECT_EQ(lines[3], "No Error");
-    EXPECT_THAT(lines[4], MatchesRegex("#Game Started: [01][0-9]/[0-3][0-9]/[0-9][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]"));
+    EXPECT_THAT(lines[4], matchesRegex("#Game Started: [01][0-9]/[0-3][0-9]/[0-9][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]"));
     EXPECT_EQ(lines[5], "count 3");
     EXPECT_STREQ(handler.fileName, "log.txt");
     EXPECT_EQ(handler.kind, 0);
@@ -202,7 +203,8 @@ TEST_F(ErrorHandlerDeathTest, KindsZeroAndSevenEndTheProcessWithCodeOneThroughTh
                 std::fprintf(stderr, "show returned\n");
             },
             ::testing::ExitedWithCode(1),
-            kind == ERROR_KIND_SOUND ? "box shown: FMod Error.*normal exit ran" : "box shown: All Ok!.*normal exit ran");
+            testsupport::containsRegex(kind == ERROR_KIND_SOUND ? "box shown: FMod Error.*normal exit ran"
+                                                                : "box shown: All Ok!.*normal exit ran"));
     }
 }
 

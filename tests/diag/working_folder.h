@@ -3,8 +3,6 @@
 // A fresh temporary folder that is the working directory while the test runs,
 // so "log.txt" and friends land there and nothing is shared between tests.
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,5 @@
 #include "tests/game/game_world.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

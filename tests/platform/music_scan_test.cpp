@@ -1,7 +1,6 @@
 // The search for songs in the music folder.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -27,10 +26,14 @@ TEST_F(MusicListTest, PatternsInOrderAnyCaseNoSubfoldersNoFoldersNoBrokenEntries
         song(name);
     }
     std::filesystem::create_directory(folder.path() / "resources/Music/folder.mp3");
+#ifdef _WIN32
+    // Links to files need rights a player does not have on Windows: no linked songs there.
+    EXPECT_EQ(find(), (Names{"a.mp3", "b.MP3", "f.mp2", "c.ogg", "d.flac", "e.Wma"}));
+#else
     std::filesystem::create_symlink("nowhere.ogg", folder.path() / "resources/Music/broken.ogg");
     std::filesystem::create_symlink("d.flac", folder.path() / "resources/Music/link.flac");
-
     EXPECT_EQ(find(), (Names{"a.mp3", "b.MP3", "f.mp2", "c.ogg", "d.flac", "link.flac", "e.Wma"}));
+#endif
 }
 
 TEST_F(MusicListTest, OnlyFlacFilesGiveOnlyThose) {

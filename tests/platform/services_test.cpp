@@ -2,8 +2,10 @@
 // the gamepad record, the cursor counter and the screen-size override.
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdlib>
@@ -16,32 +18,24 @@
 #include "platform/system.h"
 #include "platform/timer.h"
 #include "tests/diag/working_folder.h"
+#include "tests/support/test_env.h"
 
 using namespace plat;
 
 namespace {
 
+// The lock folder (XDG_RUNTIME_DIR) and a holder killed from outside are
+// POSIX matters; the Windows lock, a named mutex, is covered in files_test.cpp
+// and Windows frees it with its process.
+#ifndef _WIN32
 // Points the lock at a folder of its own, so tests never meet a running game.
 class LockFolder {
 public:
-    LockFolder() {
-        const char* old = std::getenv("XDG_RUNTIME_DIR");
-        hadOld_ = old != nullptr;
-        old_ = hadOld_ ? old : "";
-        setenv("XDG_RUNTIME_DIR", folder_.path().c_str(), 1);
-    }
-    ~LockFolder() {
-        if (hadOld_) {
-            setenv("XDG_RUNTIME_DIR", old_.c_str(), 1);
-        } else {
-            unsetenv("XDG_RUNTIME_DIR");
-        }
-    }
+    LockFolder() : variable_("XDG_RUNTIME_DIR", folder_.path().c_str()) {}
 
 private:
     WorkingFolder folder_;
-    bool hadOld_ = false;
-    std::string old_;
+    testenv::Scoped variable_;
 };
 
 TEST(InstanceLockTest, OnlyOneHolderAtATime) {
@@ -106,12 +100,12 @@ TEST(InstanceLockTest, UnusableFolderGivesNoLock) {
     WorkingFolder folder;
     folder.write("not-a-folder", "x");
     const std::string file = (folder.path() / "not-a-folder").string();
-    setenv("XDG_RUNTIME_DIR", file.c_str(), 1);
+    testenv::Scoped variable("XDG_RUNTIME_DIR", file.c_str());
     bool exists = true;
     EXPECT_EQ(createInstanceLock("Rodadi Engine", &exists), nullptr);
     EXPECT_FALSE(exists);
-    unsetenv("XDG_RUNTIME_DIR");
 }
+#endif  // _WIN32
 
 struct Box {
     std::string text;
@@ -134,11 +128,12 @@ TEST(MessageBoxTest, RecordingBackendReplacesTheRealBoxUntilReset) {
     EXPECT_EQ(lastBox.flags, MB_OK | MB_ICONERROR);
 
     setMessageBoxBackend(nullptr);
-    setenv("REDAVAVE_MESSAGE_BOXES", "stderr", 1);
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(messageBox(nullptr, "Could Not Create Window!", "Window Error", MB_OK), IDOK);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Window Error: Could Not Create Window!\n");
-    unsetenv("REDAVAVE_MESSAGE_BOXES");
+    {
+        testenv::Scoped toStderr("REDAVAVE_MESSAGE_BOXES", "stderr");
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(messageBox(nullptr, "Could Not Create Window!", "Window Error", MB_OK), IDOK);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Window Error: Could Not Create Window!\n");
+    }
     EXPECT_EQ(lastBox.count, 1);
 }
 

@@ -32,7 +32,7 @@ std::set<std::string> filesBelow(const std::string& root) {
     std::set<std::string> files;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
         if (entry.is_regular_file()) {
-            files.insert(fs::relative(entry.path(), root).string());
+            files.insert(fs::relative(entry.path(), root).generic_string());
         }
     }
     return files;
@@ -264,6 +264,9 @@ TEST_F(GeneratedAssetsTest, HitSoundsAreShortAndDistinct) {
 }
 
 TEST_F(GeneratedAssetsTest, GeneratingAgainWritesTheSameBytes) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the generator runs on the build machine: a Windows build takes its tree and has no generator";
+#endif
     const std::string again = folder.path() + "/again";
     const std::string command = std::string("\"") + REDAVAVE_BINARY_DIR + "/tools/redavave_assets\" \"" + again + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0);

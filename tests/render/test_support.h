@@ -46,8 +46,8 @@ private:
 };
 
 std::string readFile(const std::string& path);
-// Makes `to` a tree of folders and links to the files of `from`, so that a
-// test can remove or replace single files.
+// Makes `to` a tree of folders and links to the files of `from` (copies on
+// Windows), so that a test can remove or replace single files.
 void linkTree(const std::string& from, const std::string& to);
 std::vector<std::uint8_t> readBytes(const std::string& path);
 

@@ -55,10 +55,24 @@ using scenetest::on;
 
 extern "C" {
 
+#ifdef _WIN32
+// opengl32's functions are called through the pointers of the import table
+// (__imp_glBegin): those are what is wrapped there. The game's calls find a
+// pointer to the wrapper, and __real___imp_ is the DLL's own pointer.
+extern void(APIENTRY* __real___imp_glBindTexture)(GLenum, GLuint);
+extern void(APIENTRY* __real___imp_glBegin)(GLenum);
+extern void(APIENTRY* __real___imp_glEnd)();
+extern void(APIENTRY* __real___imp_glVertex3f)(GLfloat, GLfloat, GLfloat);
+void __real_glBindTexture(GLenum target, GLuint texture) { __real___imp_glBindTexture(target, texture); }
+void __real_glBegin(GLenum mode) { __real___imp_glBegin(mode); }
+void __real_glEnd() { __real___imp_glEnd(); }
+void __real_glVertex3f(GLfloat x, GLfloat y, GLfloat z) { __real___imp_glVertex3f(x, y, z); }
+#else
 void __real_glBindTexture(GLenum target, GLuint texture);
 void __real_glBegin(GLenum mode);
 void __real_glEnd();
 void __real_glVertex3f(GLfloat x, GLfloat y, GLfloat z);
+#endif
 void __real_gluSphere(GLUquadric* quadric, GLdouble radius, GLint slices, GLint stacks);
 GLUquadric* __real_gluNewQuadric();
 void __real_gluDeleteQuadric(GLUquadric* quadric);
@@ -131,5 +145,12 @@ void __wrap_gluQuadricTexture(GLUquadric* quadric, GLboolean texture) {
     }
     __real_gluQuadricTexture(quadric, texture);
 }
+
+#ifdef _WIN32
+void(APIENTRY* __wrap___imp_glBindTexture)(GLenum, GLuint) = __wrap_glBindTexture;
+void(APIENTRY* __wrap___imp_glBegin)(GLenum) = __wrap_glBegin;
+void(APIENTRY* __wrap___imp_glEnd)() = __wrap_glEnd;
+void(APIENTRY* __wrap___imp_glVertex3f)(GLfloat, GLfloat, GLfloat) = __wrap_glVertex3f;
+#endif
 
 }  // extern "C"

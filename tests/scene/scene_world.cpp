@@ -1,8 +1,6 @@
 #include "tests/scene/scene_world.h"
 
 #include <GL/glu.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

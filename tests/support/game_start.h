@@ -8,7 +8,11 @@
 // output goes nowhere. Needs the rv_app library.
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +22,12 @@
 #include "platform/window.h"
 
 namespace fixtures {
+
+#ifdef _WIN32
+constexpr const char* kNowhere = "NUL";
+#else
+constexpr const char* kNowhere = "/dev/null";
+#endif
 
 // The started game, or null when its window could not be made.
 inline Core* startGameInProcess(const char* commandLine) {
@@ -36,7 +46,7 @@ inline Core* startGameInProcess(const char* commandLine) {
     plat::postQuitMessage(0);
     std::fflush(stdout);
     const int output = dup(1);
-    const int nowhere = open("/dev/null", O_WRONLY);
+    const int nowhere = open(kNowhere, O_WRONLY);
     dup2(nowhere, 1);
     const bool made = core->createWindow(plat::moduleHandle()) && core->hRC != nullptr;
     std::fflush(stdout);

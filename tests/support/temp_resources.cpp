@@ -1,7 +1,8 @@
 #include "tests/support/temp_resources.h"
 
-#include <stdlib.h>
-
+#include <chrono>
+#include <cstdint>
+#include <random>
 #include <system_error>
 
 namespace testworld {
@@ -9,12 +10,46 @@ namespace testworld {
 namespace fs = std::filesystem;
 
 fs::path makeTempFolder(const std::string& tag) {
-    std::string pattern = (fs::temp_directory_path() / ("redavave-" + tag + "-XXXXXX")).string();
-    if (mkdtemp(pattern.data()) == nullptr) {
+    std::error_code failed;
+    const fs::path parent = fs::temp_directory_path(failed);
+    if (failed) {
         return {};
     }
-    return pattern;
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::mt19937_64 random{std::random_device{}() ^
+                                  static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    std::uniform_int_distribution<std::size_t> letter(0, sizeof kLetters - 2);
+    // create_directory says false when the name is taken: another name then.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = "redavave-" + tag + "-";
+        for (int i = 0; i < 6; ++i) {
+            name += kLetters[letter(random)];
+        }
+        const fs::path candidate = parent / name;
+        if (fs::create_directory(candidate, failed)) {
+            fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, failed);
+            return candidate;
+        }
+        if (failed) {
+            return {};
+        }
+    }
+    return {};
 }
+
+namespace {
+
+// The generated tree's folders in the world: links where the system has them
+// cheaply (POSIX), copies on Windows, where links need rights a player lacks.
+void bringIn(const fs::path& from, const fs::path& to, std::error_code& failed) {
+#ifdef _WIN32
+    fs::copy(from, to, fs::copy_options::recursive, failed);
+#else
+    fs::create_symlink(from, to, failed);
+#endif
+}
+
+}  // namespace
 
 TempResources::TempResources(const std::string& tag, WorldOptions options) {
     path_ = makeTempFolder(tag);
@@ -42,11 +77,11 @@ TempResources::TempResources(const std::string& tag, WorldOptions options) {
         }
         for (const fs::directory_entry& entry : fs::directory_iterator(generated)) {
             if (entry.path().filename() != "Music") {
-                fs::create_symlink(entry.path(), resources() / entry.path().filename(), failed);
+                bringIn(entry.path(), resources() / entry.path().filename(), failed);
             }
         }
         if (failed) {
-            error_ = "cannot link the generated resources: " + failed.message();
+            error_ = "cannot bring in the generated resources: " + failed.message();
             return;
         }
     }

@@ -1,9 +1,10 @@
 #pragma once
 
-// The one scratch world of the tests and benchmarks: a fresh folder under /tmp
-// with a `resources` tree the way the game finds it next to its program.
-// Optional: the generated textures, models and sounds linked in (every folder
-// but Music, which stays the test's own), the three hit effects written when
+// The one scratch world of the tests and benchmarks: a fresh folder under the
+// system's temporary folder with a `resources` tree the way the game finds it
+// next to its program. Optional: the generated textures, models and sounds
+// brought in (linked, or copied on Windows; every folder but Music, which
+// stays the test's own), the three hit effects written when
 // there are no generated sounds, songs in the music folder, the folder of the
 // single-instance lock, and the folder as the working folder while it lives.
 
@@ -16,11 +17,12 @@ namespace testworld {
 
 // With neither generated assets nor effects the folder starts empty.
 
-// A new empty folder /tmp/redavave-<tag>-XXXXXX; an empty path when none can be made.
+// A new empty folder <temp>/redavave-<tag>-XXXXXX, for its owner only; an
+// empty path when none can be made.
 std::filesystem::path makeTempFolder(const std::string& tag);
 
 struct WorldOptions {
-    bool generatedAssets = false;  // link in the generated tree; an error when it is missing
+    bool generatedAssets = false;  // bring in the generated tree; an error when it is missing
     bool effects = false;          // blockHit, bonusHit and SkullHit unless the generated sounds are there
     bool lockFolder = false;       // "runtime", for the owner only
     bool enter = false;            // the working folder until the world goes away
