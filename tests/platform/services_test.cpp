@@ -8,6 +8,7 @@
 #endif
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -24,9 +25,8 @@ using namespace plat;
 
 namespace {
 
-// The lock folder (XDG_RUNTIME_DIR) and a holder killed from outside are
-// POSIX matters; the Windows lock, a named mutex, is covered in files_test.cpp
-// and Windows frees it with its process.
+// The lock folder (XDG_RUNTIME_DIR) and a holder killed from outside are the
+// POSIX lock's; the Windows lock, a named mutex, has its cases below.
 #ifndef _WIN32
 // Points the lock at a folder of its own, so tests never meet a running game.
 class LockFolder {
@@ -104,6 +104,26 @@ TEST(InstanceLockTest, UnusableFolderGivesNoLock) {
     bool exists = true;
     EXPECT_EQ(createInstanceLock("Rodadi Engine", &exists), nullptr);
     EXPECT_FALSE(exists);
+}
+#else
+// The Windows lock is the named mutex "Rodadi Engine" (its sharing is covered
+// in files_test.cpp): a copy that ends without letting go must not keep the
+// name taken.
+TEST(InstanceLockDeathTest, AHolderThatEndsWithoutLettingGoLeavesTheNameFree) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            bool exists = true;
+            createInstanceLock("Rodadi Engine", &exists);
+            std::fprintf(stderr, exists ? "found it taken\n" : "holds it\n");
+            std::_Exit(3);
+        },
+        ::testing::ExitedWithCode(3), "holds it");
+    bool exists = true;
+    InstanceLock* after = createInstanceLock("Rodadi Engine", &exists);
+    EXPECT_NE(after, nullptr);
+    EXPECT_FALSE(exists);
+    closeInstanceLock(after);
 }
 #endif  // _WIN32
 
