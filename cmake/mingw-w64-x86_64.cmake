@@ -12,7 +12,7 @@ set(CMAKE_AR ${_triple}-ar CACHE FILEPATH "")
 set(CMAKE_RANLIB ${_triple}-ranlib CACHE FILEPATH "")
 
 # Carried into try_compile projects, which see a fresh cache.
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES REDAVAVE_WINDOWS_DEPS)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES REDAVAVE_WINDOWS_DEPS REDAVAVE_WINDOWS_TEST_DEPS)
 if(NOT REDAVAVE_WINDOWS_DEPS AND DEFINED ENV{REDAVAVE_WINDOWS_DEPS})
   set(REDAVAVE_WINDOWS_DEPS $ENV{REDAVAVE_WINDOWS_DEPS})
 endif()
@@ -31,8 +31,17 @@ if(REDAVAVE_WINDOWS_DEPS)
 endif()
 
 # Programs built here run under wine (tests and their discovery), with the
-# dependencies' DLLs on its search path.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${REDAVAVE_WINDOWS_DEPS}/bin)
+# dependencies' DLLs on its search path. The test programs' FFmpeg (same DLL
+# names, with the encoders the tests write songs with) comes first when the
+# dependency folder has one; the game beside its own DLLs never sees it.
+if(NOT REDAVAVE_WINDOWS_TEST_DEPS AND EXISTS ${REDAVAVE_WINDOWS_DEPS}/test/bin)
+  set(REDAVAVE_WINDOWS_TEST_DEPS ${REDAVAVE_WINDOWS_DEPS}/test)
+endif()
+set(_wine_dlls ${REDAVAVE_WINDOWS_DEPS}/bin)
+if(REDAVAVE_WINDOWS_TEST_DEPS)
+  set(_wine_dlls ${REDAVAVE_WINDOWS_TEST_DEPS}/bin:${_wine_dlls})
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${_wine_dlls})
 
 # The C and C++ runtimes and winpthread go into the executables, so a
 # program needs only SDL2's and FFmpeg's DLLs beside it.

@@ -3,12 +3,13 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+
+#include "platform/music_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -142,17 +143,6 @@ fs::path installedResources(const fs::path& executableFolder) {
     const fs::path resources = (executableFolder / ".." / "share" / "redavave" / "resources").lexically_normal();
     std::error_code error;
     return fs::is_directory(resources, error) ? resources : fs::path();
-}
-
-bool isSongName(const std::string& name) {
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) {
-        return false;
-    }
-    std::string extension = name.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == "mp3" || extension == "mp2" || extension == "ogg" || extension == "flac" || extension == "wma";
 }
 
 bool prepare(const fs::path& installed, const fs::path& work, const fs::path& musicFolder, bool musicFolderChosen,

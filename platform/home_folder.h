@@ -41,9 +41,6 @@ std::filesystem::path workingFolder(const char* xdgDataHome, const char* home);
 // (<prefix>/bin or <prefix>/games): <prefix>/share/redavave/resources; empty when absent.
 std::filesystem::path installedResources(const std::filesystem::path& executableFolder);
 
-// A file the game's song search takes: mp3, mp2, ogg, flac or wma, in any case.
-bool isSongName(const std::string& name);
-
 // Builds `work`/resources over `installed` and fills its Music folder: the
 // links of the previous start go, the songs found directly in `musicFolder`
 // are linked, and when no song is there at all the installed demo songs are.

@@ -20,6 +20,15 @@ bool hasExtension(const std::string& name, const char* extension) {
     return name.size() >= length && strcasecmp(name.c_str() + name.size() - length, extension) == 0;
 }
 
+// In name order, as the desktop's file system returns them, so the menu is the
+// same on every machine.
+bool beforeInMenu(const std::string& a, const std::string& b) {
+    const int folded = strcasecmp(a.c_str(), b.c_str());
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+}  // namespace
+
 bool isSongName(const char* name) {
     const char* dot = std::strrchr(name, '.');
     if (dot == nullptr) {
@@ -33,14 +42,6 @@ bool isSongName(const char* name) {
     return false;
 }
 
-// In name order, as the desktop's file system returns them, so the menu is the
-// same on every machine.
-bool beforeInMenu(const std::string& a, const std::string& b) {
-    const int folded = strcasecmp(a.c_str(), b.c_str());
-    return folded != 0 ? folded < 0 : a < b;
-}
-
-}  // namespace
 
 std::vector<std::string> findSongs(const char* folder) {
     // The folder's regular files with a song's extension (directly in it, not

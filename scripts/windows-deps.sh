@@ -2,7 +2,13 @@
 # Installs the Windows cross toolchain (mingw-w64) and wine from Debian, then
 # builds SDL2 and FFmpeg for x86_64 Windows from Debian's own source packages.
 # The built libraries go into a cache outside the clone, keyed by the source
-# versions, and are reused when they are already there.
+# versions and this recipe's revision, and are reused when they are there.
+#
+# Two FFmpeg builds: the game's, with only the demuxers, parsers and decoders
+# of its five formats; and one for the test programs in <prefix>/test/bin with
+# the same DLL names plus the encoders and muxers the tests write their songs
+# with (LAME and Vorbis linked in, also built from Debian's sources). The
+# test programs load the second from wine's search path; nothing ships it.
 #
 # Prints the folder holding the built dependencies (bin/, include/, lib/) as
 # its last line. Root or sudo for the apt steps.
@@ -115,7 +121,15 @@ if [ -z "$sdl_version" ] || [ -z "$ffmpeg_version" ]; then
   log "apt knows no source for libsdl2 or ffmpeg"
   exit 1
 fi
-key="sdl2-${sdl_version}_ffmpeg-${ffmpeg_version}"
+lame_version="$(src_version lame)"
+ogg_version="$(src_version libogg)"
+vorbis_version="$(src_version libvorbis)"
+if [ -z "$lame_version" ] || [ -z "$ogg_version" ] || [ -z "$vorbis_version" ]; then
+  log "apt knows no source for lame, libogg or libvorbis"
+  exit 1
+fi
+# r2: SDL2 built with CMake, and the test programs' FFmpeg.
+key="r2_sdl2-${sdl_version}_ffmpeg-${ffmpeg_version}"
 key="${key//[:~+]/_}"
 prefix="$cache_root/$key"
 # FFmpeg's avutil takes its clocks from mingw's winpthread DLL: it goes
@@ -143,53 +157,105 @@ cd "$work"
 export CC="$host-gcc-posix" CXX="$host-g++-posix"
 
 started=$SECONDS
-log "fetching sources of libsdl2 $sdl_version and ffmpeg $ffmpeg_version"
-apt-get source -qq --download-only "libsdl2=$sdl_version" "ffmpeg=$ffmpeg_version" >/dev/null
+log "fetching sources of libsdl2 $sdl_version, ffmpeg $ffmpeg_version, lame $lame_version, libogg $ogg_version, libvorbis $vorbis_version"
+apt-get source -qq --download-only "libsdl2=$sdl_version" "ffmpeg=$ffmpeg_version" \
+  "lame=$lame_version" "libogg=$ogg_version" "libvorbis=$vorbis_version" >/dev/null
 # Unpacks without applying Debian's packaging patches for Linux.
-for dsc in libsdl2_*.dsc ffmpeg_*.dsc; do
+for dsc in libsdl2_*.dsc ffmpeg_*.dsc lame_*.dsc libogg_*.dsc libvorbis_*.dsc; do
   dpkg-source -x --skip-patches "$dsc" >/dev/null 2>&1 || dpkg-source -x "$dsc" >/dev/null
 done
-sdl_src="$(find . -maxdepth 1 -type d -name 'libsdl2-*' | head -n 1)"
-ffmpeg_src="$(find . -maxdepth 1 -type d -name 'ffmpeg-*' | head -n 1)"
+source_dir() { find . -maxdepth 1 -type d -name "$1-*" | head -n 1; }
+sdl_src="$(source_dir libsdl2)"
+ffmpeg_src="$(source_dir ffmpeg)"
+
+# Runs a build step quietly into <log>; shows the log's end when it fails.
+quiet() {
+  local logfile="$1"
+  shift
+  "$@" >"$logfile" 2>&1 || { tail -n 40 "$logfile" >&2; exit 1; }
+}
 
 log "building SDL2"
 t=$SECONDS
-mkdir -p sdl-build
-(
-  cd sdl-build
-  "../$sdl_src/configure" --host="$host" --prefix="$prefix" \
-    --enable-shared --disable-static --disable-rpath >configure.log 2>&1 ||
-    { tail -n 30 configure.log >&2; exit 1; }
-  make -j"$jobs" >make.log 2>&1 || { tail -n 40 make.log >&2; exit 1; }
-  make install >install.log 2>&1 || { tail -n 20 install.log >&2; exit 1; }
-)
+quiet sdl-configure.log cmake -S "$sdl_src" -B sdl-build -G Ninja \
+  -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=x86_64 \
+  -DCMAKE_C_COMPILER="$CC" -DCMAKE_CXX_COMPILER="$CXX" -DCMAKE_RC_COMPILER="$host-windres" \
+  -DCMAKE_FIND_ROOT_PATH="/usr/$host" -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER \
+  -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+  -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF
+quiet sdl-build.log cmake --build sdl-build -j "$jobs"
+quiet sdl-install.log cmake --install sdl-build
 log "SDL2 built in $((SECONDS - t)) s"
+
+# build_ffmpeg <prefix> <extra configure options...>
+build_ffmpeg() {
+  local into="$1"
+  shift
+  rm -rf ffmpeg-build
+  mkdir -p ffmpeg-build
+  (
+    cd ffmpeg-build
+    quiet configure.log "../$ffmpeg_src/configure" --prefix="$into" \
+      --arch=x86_64 --target-os=mingw32 --cross-prefix="$host-" \
+      --cc="$CC" --cxx="$CXX" --pkg-config=pkg-config \
+      --enable-shared --disable-static \
+      --disable-everything --disable-programs --disable-doc \
+      --disable-avdevice --disable-avfilter --disable-swscale --disable-postproc \
+      --disable-network --disable-autodetect --disable-debug \
+      --enable-avcodec --enable-avformat --enable-avutil --enable-swresample \
+      --enable-protocol=file \
+      --enable-demuxer=mp3,ogg,flac,asf \
+      --enable-parser=mpegaudio,vorbis,flac \
+      --enable-decoder=mp3,mp3float,mp2,mp2float,vorbis,flac,wmav1,wmav2 \
+      "$@"
+    quiet make.log make -j"$jobs"
+    quiet install.log make install
+  )
+}
 
 log "building FFmpeg"
 t=$SECONDS
-mkdir -p ffmpeg-build
-(
-  cd ffmpeg-build
-  "../$ffmpeg_src/configure" --prefix="$prefix" \
-    --arch=x86_64 --target-os=mingw32 --cross-prefix="$host-" \
-    --cc="$CC" --cxx="$CXX" --pkg-config=pkg-config \
-    --enable-shared --disable-static \
-    --disable-everything --disable-programs --disable-doc \
-    --disable-avdevice --disable-avfilter --disable-swscale --disable-postproc \
-    --disable-network --disable-autodetect --disable-debug \
-    --enable-avcodec --enable-avformat --enable-avutil --enable-swresample \
-    --enable-protocol=file \
-    --enable-demuxer=mp3,ogg,flac,asf \
-    --enable-parser=mpegaudio,vorbis,flac \
-    --enable-decoder=mp3,mp3float,mp2,mp2float,vorbis,flac,wmav1,wmav2 \
-    >configure.log 2>&1 || { tail -n 30 configure.log >&2; exit 1; }
-  make -j"$jobs" >make.log 2>&1 || { tail -n 40 make.log >&2; exit 1; }
-  make install >install.log 2>&1 || { tail -n 20 install.log >&2; exit 1; }
-)
+build_ffmpeg "$prefix"
 log "FFmpeg built in $((SECONDS - t)) s"
 
+# The encoders' libraries, static, for the test programs' FFmpeg only.
+log "building LAME, Ogg and Vorbis for the test programs"
+t=$SECONDS
+extras="$work/extras"
+for lib in lame libogg libvorbis; do
+  src="$(source_dir "$lib")"
+  (
+    cd "$src"
+    export PKG_CONFIG_LIBDIR="$extras/lib/pkgconfig" PKG_CONFIG_PATH=""
+    options=(--host="$host" --prefix="$extras" --disable-shared --enable-static)
+    case "$lib" in
+      lame) options+=(--disable-frontend --disable-decoder --disable-gtktest) ;;
+      libvorbis) options+=(--disable-examples --disable-docs) ;;
+    esac
+    quiet "$work/$lib-configure.log" ./configure "${options[@]}"
+    quiet "$work/$lib-make.log" make -j"$jobs"
+    quiet "$work/$lib-install.log" make install
+  )
+done
+log "LAME, Ogg and Vorbis built in $((SECONDS - t)) s"
+
+log "building the test programs' FFmpeg"
+t=$SECONDS
+(
+  export PKG_CONFIG_LIBDIR="$extras/lib/pkgconfig" PKG_CONFIG_PATH=""
+  build_ffmpeg "$work/test-ffmpeg" --pkg-config-flags=--static \
+    --extra-cflags="-I$extras/include" --extra-ldflags="-L$extras/lib" \
+    --enable-libmp3lame --enable-libvorbis \
+    --enable-encoder=libmp3lame,mp2,libvorbis,flac,wmav1,wmav2 \
+    --enable-muxer=mp3,mp2,ogg,flac,asf
+)
+mkdir -p "$prefix/test/bin"
+cp "$work"/test-ffmpeg/bin/*.dll "$prefix/test/bin/"
+log "test programs' FFmpeg built in $((SECONDS - t)) s"
+
 ship_runtime_dlls
-echo "libsdl2 $sdl_version, ffmpeg $ffmpeg_version, built in $((SECONDS - started)) s" >"$prefix/.complete"
+echo "libsdl2 $sdl_version, ffmpeg $ffmpeg_version (tests: lame $lame_version, libogg $ogg_version, libvorbis $vorbis_version), built in $((SECONDS - started)) s" >"$prefix/.complete"
 cd /
 rm -rf "$work"
 log "dependencies built in $((SECONDS - started)) s into $prefix"

@@ -26,16 +26,6 @@ using namespace e2e;
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-// The "Selected: " line starts 40 pixels in, every character takes a cell of
-// 20 pixels, and the prefix takes 10 cells.
-constexpr int kLineLeft = 40, kCell = 20, kPrefixCells = 10;
-
-bool showsSongOfLength(const Image& image, int cells) {
-    const int lineEnd = kLineLeft + (kPrefixCells + cells) * kCell;
-    const Box line = selectedSongRow(image);
-    return !line.empty() && line.right < lineEnd && line.right >= lineEnd - kCell + 4;
-}
-
 std::string readText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -124,13 +114,13 @@ TEST_F(InstalledGameTest, PlaysThePlayersMusicFromAnyFolderAndLogsInItsDataFolde
     EXPECT_TRUE(fs::is_symlink(dataFolder() / "resources" / "Textures"));
 
     // The song list: the mp3 first, the ogg after it.
-    ASSERT_TRUE(showsSongOfLength(waitForPicture(game, "installed_1_first_song", 10.0,
-                                                 [](const Image& image) { return showsSongOfLength(image, 15); }),
+    ASSERT_TRUE(showsSelectedName(waitForPicture(game, "installed_1_first_song", 10.0,
+                                                 [](const Image& image) { return showsSelectedName(image, 15); }),
                                   15))
         << "\"Selected: Second Tune.mp3\" expected";
     ASSERT_TRUE(game.key({"Right"}));
-    ASSERT_TRUE(showsSongOfLength(waitForPicture(game, "installed_2_second_song", 10.0,
-                                                 [](const Image& image) { return showsSongOfLength(image, 14); }),
+    ASSERT_TRUE(showsSelectedName(waitForPicture(game, "installed_2_second_song", 10.0,
+                                                 [](const Image& image) { return showsSelectedName(image, 14); }),
                                   14))
         << "\"Selected: First Tune.ogg\" expected";
 
@@ -155,8 +145,8 @@ TEST_F(InstalledGameTest, WithoutSongsTheDemoSongsArePlayable) {
     ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
     ASSERT_TRUE(waitForInstalledLog("#Initalized Audio")) << readText(dataFolder() / "log.txt");
     // "Neon Drift.mp3" comes first: the mp3 pattern is searched first.
-    ASSERT_TRUE(showsSongOfLength(waitForPicture(game, "installed_demo_song", 10.0,
-                                                 [](const Image& image) { return showsSongOfLength(image, 14); }),
+    ASSERT_TRUE(showsSelectedName(waitForPicture(game, "installed_demo_song", 10.0,
+                                                 [](const Image& image) { return showsSelectedName(image, 14); }),
                                   14));
     ASSERT_TRUE(game.key({"Escape"}));
     EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();

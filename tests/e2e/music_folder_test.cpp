@@ -7,7 +7,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "tests/e2e/game_process.h"
+#include "tests/e2e/menu_walk.h"
 #include "tests/e2e/pictures.h"
 #include "tests/support/audio_fixtures.h"
 
@@ -25,15 +25,6 @@ using namespace e2e;
 using fixtures::AudioFormat;
 namespace fs = std::filesystem;
 
-// The "Selected: " line starts 40 pixels in, every character takes a cell of
-// 20 pixels, and the prefix takes 10 cells.
-constexpr int kLineLeft = 40, kCell = 20, kPrefixCells = 10;
-
-struct Song {
-    std::string name;
-    int cells;          // characters of the name: what the menu line must show
-    double minSeconds;  // how long it must play at least before its Score screen; 0 for a blip
-};
 
 class MusicFolderTest : public ::testing::Test {
 protected:
@@ -56,40 +47,16 @@ protected:
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     }
 
-    // Plays `songs`, which are the menu's songs in its order, one after the
-    // other: Right selects the next (the line must show its name, one cell per
-    // character), Enter plays it, and it must play for a while and end on the
-    // Score screen. Escape ends the game cleanly at the end.
-    void playEachToItsScore(const std::string& run, const std::vector<Song>& songs) {
+    // Plays `songs`, the menu's songs in its order, each to its Score screen,
+    // and ends the game cleanly with Escape.
+    void playEachToItsScore(const std::string& run, const std::vector<MenuSong>& songs) {
         GameProcess game(folder, {"-window"});
         ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
         ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
         EXPECT_THAT(folder.logText(), ::testing::Not(::testing::HasSubstr("Could Not Find Any Music!")));
-        for (std::size_t i = 0; i < songs.size(); ++i) {
-            const Song& song = songs[i];
-            SCOPED_TRACE(song.name);
-            const std::string step = run + "_" + std::to_string(i + 1);
-            if (i > 0) {
-                ASSERT_TRUE(game.key({"Right"}));
-            }
-            const int lineEnd = kLineLeft + (kPrefixCells + song.cells) * kCell;
-            const auto showsName = [&](const Image& image) {
-                const Box line = selectedSongRow(image);
-                return !line.empty() && line.right < lineEnd && line.right >= lineEnd - kCell + 4;
-            };
-            const Image menu = waitForPicture(game, step + "_selected", 10.0, showsName);
-            ASSERT_TRUE(showsName(menu)) << "the line ends at " << selectedSongRow(menu).right << ", its "
-                                         << song.cells << " characters end at " << lineEnd;
-
-            ASSERT_TRUE(game.key({"Return"}));
-            const auto started = std::chrono::steady_clock::now();
-            if (song.minSeconds > 0.0) {  // a song too short to be seen playing has its Score screen to show for it
-                ASSERT_TRUE(playing(waitForPicture(game, step + "_playing", 5.0, playing))) << game.standardError();
-            }
-            ASSERT_TRUE(inScoreMenu(waitForPicture(game, step + "_score", 30.0, inScoreMenu)))
-                << "no Score screen after the song; stderr: " << game.standardError();
-            const double played = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            EXPECT_GE(played, song.minSeconds);
+        e2e::playEachToItsScore(game, run, songs);
+        if (HasFatalFailure()) {
+            return;
         }
         ASSERT_TRUE(game.key({"Escape"}));
         EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
@@ -207,11 +174,7 @@ TEST_F(MusicFolderTest, TypingOrEndReachesTheLastOfTwoThousandSongs) {
     ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
     // The line ends after the prefix and the name's cells.
     const auto shows = [](int cells) {
-        return [cells](const Image& image) {
-            const int lineEnd = kLineLeft + (kPrefixCells + cells) * kCell;
-            const Box line = selectedSongRow(image);
-            return !line.empty() && line.right < lineEnd && line.right >= lineEnd - kCell + 4;
-        };
+        return [cells](const Image& image) { return showsSelectedName(image, cells); };
     };
     const int kTrack = 14, kZephyr = 10;
     ASSERT_TRUE(shows(kTrack)(waitForPicture(game, "jump_1_first", 10.0, shows(kTrack))));

@@ -51,6 +51,13 @@ bool inScoreMenu(const Image& image) { return !scoreRow(image).empty() && veilSh
 
 bool playing(const Image& image) { return scoreRow(image).empty() && veilShare(image) < 0.02; }
 
+bool showsSelectedName(const Image& image, int cells) {
+    constexpr int kLineLeft = 40, kCell = 20, kPrefixCells = 10;
+    const int lineEnd = kLineLeft + (kPrefixCells + cells) * kCell;
+    const Box line = selectedSongRow(image);
+    return !line.empty() && line.right < lineEnd && line.right >= lineEnd - kCell + 4;
+}
+
 Image waitForPicture(GameProcess& game, const std::string& name, double seconds,
                      const std::function<bool(const Image&)>& wanted) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

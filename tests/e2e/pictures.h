@@ -38,6 +38,10 @@ Box selectedSongRow(const Image& image);
 Box scoreRow(const Image& image);
 bool inScoreMenu(const Image& image);
 bool playing(const Image& image);
+// Whether the "Selected: " line shows a name of `cells` characters: the line
+// starts 40 pixels in, the prefix takes 10 cells and every character a cell
+// of 20 pixels.
+bool showsSelectedName(const Image& image, int cells);
 
 // Screenshots until `wanted` holds, at most `seconds`; the last one is kept as `name`.png.
 Image waitForPicture(GameProcess& game, const std::string& name, double seconds,

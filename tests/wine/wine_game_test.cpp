@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/e2e/game_process.h"
+#include "tests/e2e/menu_walk.h"
 #include "tests/e2e/pictures.h"
 #include "tests/support/audio_fixtures.h"
 
@@ -114,29 +115,13 @@ TEST_F(WineGameTest, ASongOfEachFormatWithAnyNameIsPlayedToTheScore) {
     GameProcess game(folder, {"-window"});
     waitForStart(game);
     EXPECT_THAT(folder.logText(), ::testing::Not(HasSubstr("Could Not Find Any Music!")));
-    for (std::size_t i = 0; i < songs.size(); ++i) {
-        const Song& song = songs[i];
-        SCOPED_TRACE(song.name);
-        const std::string step = "wine_format_" + std::to_string(i + 1);
-        if (i > 0) {
-            ASSERT_TRUE(game.key({"Right"}));
-        }
-        const int lineEnd = kLineLeft + (kPrefixCells + song.cells) * kCell;
-        const auto showsName = [&](const Image& image) {
-            const Box line = selectedSongRow(image);
-            return !line.empty() && line.right < lineEnd && line.right >= lineEnd - kCell + 4;
-        };
-        const Image menu = waitForPicture(game, step + "_selected", 15.0, showsName);
-        ASSERT_TRUE(showsName(menu)) << "the line ends at " << selectedSongRow(menu).right << ", its "
-                                     << song.cells << " characters end at " << lineEnd;
-
-        ASSERT_TRUE(game.key({"Return"}));
-        const auto started = std::chrono::steady_clock::now();
-        ASSERT_TRUE(playing(waitForPicture(game, step + "_playing", 10.0, playing))) << game.standardError();
-        ASSERT_TRUE(inScoreMenu(waitForPicture(game, step + "_score", 30.0, inScoreMenu)))
-            << "no Score screen after the song; stderr: " << game.standardError();
-        const double played = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        EXPECT_GE(played, 2.5);
+    std::vector<MenuSong> inMenu;
+    for (const Song& song : songs) {
+        inMenu.push_back({song.name, song.cells, 2.5});
+    }
+    playEachToItsScore(game, "wine_format", inMenu, {15.0, 10.0, 30.0});
+    if (HasFatalFailure()) {
+        return;
     }
     ASSERT_TRUE(game.key({"Escape"}));
     EXPECT_EQ(game.waitForExit(30.0), 0) << game.standardError();
