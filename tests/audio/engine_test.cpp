@@ -423,11 +423,19 @@ TEST(EngineStreams, SongThatVanishesAfterOpeningIsRefusedWhenPlayedAgain) {
     auto [sound, channel] = audiotest::play(system.get(), path, true);
     ASSERT_NE(channel, nullptr);
     snd::testing::render(4800);
-    std::filesystem::remove(path);
     snd::Channel* again = nullptr;
+#ifdef _WIN32
+    // Windows refuses to remove a file while it is open: the song goes once its play has ended.
+    ASSERT_GE(playWatchingTheEnd(channel, sound, 3.0), 0);
+    std::filesystem::remove(path);
+    EXPECT_EQ(system->playSound(snd::CHANNEL_FREE, sound, false, &again), snd::ERR_FILE_NOT_FOUND);
+    EXPECT_EQ(again, nullptr);
+#else
+    std::filesystem::remove(path);
     EXPECT_EQ(system->playSound(snd::CHANNEL_FREE, sound, false, &again), snd::ERR_FILE_NOT_FOUND);
     EXPECT_EQ(again, nullptr);
     ASSERT_GE(playWatchingTheEnd(channel, sound, 3.0), 0);
+#endif
     EXPECT_EQ(positionMs(channel), lengthMs(sound));
     EXPECT_NEAR(lengthMs(sound), 1000.0, 50.0);
 

@@ -16,7 +16,7 @@ namespace testsupport {
 namespace regex_detail {
 
 MATCHER_P2(PosixRegex, pattern, whole,
-           std::string(negation ? "doesn't " : "") + (whole ? "match" : "contain") + " regular expression \"" +
+           std::string(negation ? "doesn't " : "") + (whole ? (negation ? "match" : "matches") : (negation ? "contain" : "contains")) + " regular expression \"" +
                pattern + "\"") {
     const std::regex expression(pattern, std::regex::extended);
     const std::string text(arg);
