@@ -16,8 +16,8 @@ namespace testsupport {
 namespace regex_detail {
 
 MATCHER_P2(PosixRegex, pattern, whole,
-           std::string(negation ? "doesn't " : "") + (whole ? (negation ? "match" : "matches") : (negation ? "contain" : "contains")) + " regular expression \"" +
-               pattern + "\"") {
+           std::string(negation ? (whole ? "doesn't match" : "doesn't contain") : (whole ? "matches" : "contains")) +
+               " regular expression \"" + pattern + "\"") {
     const std::regex expression(pattern, std::regex::extended);
     const std::string text(arg);
     return whole ? std::regex_match(text, expression) : std::regex_search(text, expression);
