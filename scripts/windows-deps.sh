@@ -50,8 +50,9 @@ fi
 # suites and components, only the type differs.
 src_list=/etc/apt/sources.list.d/redavave-deb-src.sources
 have_deb_src() {
-  grep -rhsE '^[[:space:]]*(Types:.*deb-src|deb-src[[:space:]])' \
-    /etc/apt/sources.list /etc/apt/sources.list.d/ >/dev/null
+  # -q: a match counts even when one of the places is missing (no sources.list).
+  grep -rqsE '^[[:space:]]*(Types:.*deb-src|deb-src[[:space:]])' \
+    /etc/apt/sources.list /etc/apt/sources.list.d/
 }
 if ! have_deb_src; then
   tmp="$(mktemp)"
