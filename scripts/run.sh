@@ -3,6 +3,7 @@
 #
 #   ./scripts/run.sh [--music DIR] [game options such as -window -devmode]
 #
+# REDAVAVE_BUILD_DIR names the build folder (default: build).
 # --music DIR (or REDAVAVE_MUSIC=DIR) has the game search DIR and its
 # subfolders for songs too, beside its own music folder; nothing is linked.
 set -euo pipefail
@@ -33,13 +34,14 @@ done
 
 bash scripts/install-deps.sh
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target redavave -j "$jobs"
-if ninja -C build -t targets all 2>/dev/null | grep -q '^resources:'; then
-  cmake --build build --target resources -j "$jobs"
+build="${REDAVAVE_BUILD_DIR:-$root/build}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target redavave -j "$jobs"
+if ninja -C "$build" -t targets all 2>/dev/null | grep -q '^resources:'; then
+  cmake --build "$build" --target resources -j "$jobs"
 fi
 
-run_dir="$root/build/run"
+run_dir="$build/run"
 mkdir -p "$run_dir/resources/Music"
 # Earlier versions of this script linked each song into the game's music folder
 # (an absolute link under the song's own name): those links go, once. Anything
