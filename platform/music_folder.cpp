@@ -1,7 +1,13 @@
 #include "platform/music_folder.h"
 
 #include <strings.h>
+
+#ifndef _WIN32
+#include <dirent.h>
 #include <sys/stat.h>
+
+#include <cerrno>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -86,34 +92,16 @@ public:
     }
 
 private:
+    struct Entry {
+        std::string name;
+        bool folder;
+        int group;
+    };
+
     // Walks `folder` (as the game opens it), whose songs are shown as `shown` + their name.
     void walk(const std::string& folder, const std::string& shown) {
-        if (!firstVisit(folder)) {
-            return;
-        }
-        struct Entry {
-            std::string name;
-            bool folder;
-            int group;
-        };
         std::vector<Entry> entries;
-        std::error_code error;
-        fs::directory_iterator it(fs::u8path(folder), error);
-        for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
-            std::string name = it->path().filename().u8string();
-            const int group = songGroup(name.c_str());
-            std::error_code typeError;
-            // The kind comes with the name on most file systems: only links cost a look.
-            if (it->is_directory(typeError)) {
-                if (!passedOver(name)) {
-                    entries.push_back({std::move(name), true, -1});
-                }
-            } else if (group >= 0 && it->is_regular_file(typeError)) {
-                entries.push_back({std::move(name), false, group});
-            }
-        }
-        if (error) {
-            list_.notes.push_back("Could not read the folder " + folder + ": " + error.message());
+        if (!read(folder, entries)) {
             return;
         }
         std::sort(entries.begin(), entries.end(),
@@ -128,29 +116,94 @@ private:
         }
     }
 
-    // False when the folder was walked already, by another path or through a link.
-    bool firstVisit(const std::string& folder) {
+    void cannotRead(const std::string& folder, const std::error_code& error) {
+        list_.notes.push_back("Could not read the folder " + folder + ": " + error.message());
+    }
+
 #ifdef _WIN32
+    // The folder's subfolders and songs; false when it was walked already or cannot be read.
+    bool read(const std::string& folder, std::vector<Entry>& entries) {
         std::error_code error;
         const fs::path identity = fs::canonical(fs::u8path(folder), error);
-        return error || seen_.insert(identity.u8string()).second;
-#else
-        struct stat info {};
-        if (stat(folder.c_str(), &info) != 0) {
-            return true;  // the walk reports it when it cannot open it
+        if (!error && !seen_.insert(identity.u8string()).second) {
+            return false;
         }
-        return seen_.insert({static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)})
-            .second;
-#endif
+        fs::directory_iterator it(fs::u8path(folder), error);
+        for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
+            std::string name = it->path().filename().u8string();
+            const int group = songGroup(name.c_str());
+            std::error_code typeError;
+            if (it->is_directory(typeError)) {
+                if (!passedOver(name)) {
+                    entries.push_back({std::move(name), true, -1});
+                }
+            } else if (group >= 0 && it->is_regular_file(typeError)) {
+                entries.push_back({std::move(name), false, group});
+            }
+        }
+        if (error) {
+            cannotRead(folder, error);
+            return false;
+        }
+        return true;
     }
+
+    std::set<std::string> seen_;
+#else
+    // The folder's subfolders and songs; false when it was walked already or
+    // cannot be read. A library may hold tens of thousands of entries: the
+    // kind comes with the name, and only links cost a look at the file.
+    bool read(const std::string& folder, std::vector<Entry>& entries) {
+        DIR* directory = opendir(folder.c_str());
+        if (directory == nullptr) {
+            cannotRead(folder, std::error_code(errno, std::generic_category()));
+            return false;
+        }
+        const int folderFd = dirfd(directory);
+        struct stat self {};
+        if (fstat(folderFd, &self) == 0 &&
+            !seen_.insert({static_cast<unsigned long long>(self.st_dev), static_cast<unsigned long long>(self.st_ino)})
+                 .second) {
+            closedir(directory);
+            return false;
+        }
+        errno = 0;
+        while (const dirent* entry = readdir(directory)) {
+            const char* name = entry->d_name;
+            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+                continue;
+            }
+            bool isFolder = entry->d_type == DT_DIR;
+            bool isFile = entry->d_type == DT_REG;
+            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                struct stat info {};
+                if (fstatat(folderFd, name, &info, 0) == 0) {
+                    isFolder = S_ISDIR(info.st_mode);
+                    isFile = S_ISREG(info.st_mode);
+                }
+            }
+            const int group = isFile ? songGroup(name) : -1;
+            if (isFolder && !passedOver(name)) {
+                entries.push_back({name, true, -1});
+            } else if (group >= 0) {
+                entries.push_back({name, false, group});
+            }
+            errno = 0;
+        }
+        const int readError = errno;
+        closedir(directory);
+        if (readError != 0) {
+            cannotRead(folder, std::error_code(readError, std::generic_category()));
+            return false;
+        }
+        return true;
+    }
+
+    std::set<std::pair<unsigned long long, unsigned long long>> seen_;
+#endif
 
     SongList& list_;
     std::vector<std::pair<std::string, std::string>> groups_[kGroups];
-#ifdef _WIN32
-    std::set<std::string> seen_;
-#else
-    std::set<std::pair<unsigned long long, unsigned long long>> seen_;
-#endif
 };
 
 }  // namespace
