@@ -130,6 +130,15 @@ TEST_F(KeysTest, EnterPlaysTheSelectedSong) {
     tap(VK_RETURN);
     EXPECT_EQ(audio.songPath, "resources/Music/" + gametest::kSongs[1]);
     EXPECT_FALSE(play.inMenu);
+
+    // A song of another music folder opens from where it lies, not by its shown name.
+    enter(State::Welcome);
+    play.musicList = {"Artist/Album/01 - Intro.mp3"};
+    play.songFiles = {"resources/Music/" + gametest::kSongs[2]};
+    play.maxSongIndex = 0;
+    play.selectedSong = 0;
+    tap(VK_RETURN);
+    EXPECT_EQ(audio.songPath, "resources/Music/" + gametest::kSongs[2]);
 }
 
 // Enter from Paused goes back to the menu that firstMenu names, stopping the
