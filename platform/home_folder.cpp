@@ -26,9 +26,20 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+// Whether the last components of `path` are those of `tail`.
+bool endsWith(const fs::path& path, const fs::path& tail) {
+    auto p = path.end();
+    for (auto t = tail.end(); t != tail.begin();) {
+        if (p == path.begin() || *--p != *--t) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A link the game made in its Music folder at an earlier start: a song's name
 // leading, under that same name, into the player's music folder or into an
-// installation's demo songs.
+// installation's demo songs (<prefix>/share/redavave/resources/Music).
 bool madeByTheGame(const fs::path& link, const fs::path& musicFolder) {
     std::error_code error;
     const fs::path target = fs::read_symlink(link, error);
@@ -36,14 +47,12 @@ bool madeByTheGame(const fs::path& link, const fs::path& musicFolder) {
         return false;
     }
     const fs::path from = target.parent_path().lexically_normal();
-    const auto same = [&](const fs::path& folder) {
-        return !folder.empty() && (fs::absolute(folder, error).lexically_normal() / "") == (from / "");
+    const auto isFrom = [&](const fs::path& folder) {
+        std::error_code ignored;
+        return !folder.empty() && fs::absolute(folder, ignored).lexically_normal() == from;
     };
-    const fs::path demo = fs::path("share") / "redavave" / "resources" / "Music";
-    const std::string fromText = (from / "").string();
-    return same(musicFolder) || same(fs::weakly_canonical(musicFolder, error)) ||
-           (fromText.size() > demo.string().size() + 1 &&
-            fromText.compare(fromText.size() - demo.string().size() - 1, demo.string().size(), demo.string()) == 0);
+    return isFrom(musicFolder) || isFrom(fs::weakly_canonical(musicFolder, error)) ||
+           endsWith(from, fs::path("share") / "redavave" / "resources" / "Music");
 }
 
 // Removes the song links of earlier starts, never through a link: when the

@@ -172,7 +172,7 @@ TEST_F(HomeTree, OnlyTheSongLinksOfEarlierStartsGo) {
 
     std::vector<std::string> notes;
     plat::MusicFolders folders;
-    ASSERT_TRUE(prepare(installed, work, root / "Music", false, notes, folders));
+    ASSERT_TRUE(prepare(installed, work, (root / "Music").string() + "/", false, notes, folders));
     EXPECT_EQ(listing(music), (std::set<std::string>{"copied.ogg", "fav.mp3@", "x.mp3@", "renamed.mp3@", "Albums@"}));
 }
 
