@@ -57,7 +57,7 @@ void Core::buildMusicList(const plat::MusicFolders& folders) {
     plat::SongList songs = plat::findSongs(folders.folders);
     if (songs.names.empty() && !folders.demoFolder.empty()) {
         songs = plat::findSongs(std::vector<std::string>{folders.demoFolder});
-        errorHandler.log("#Demo Songs: %zu offered", songs.names.size());
+        errorHandler.log("#Demo Songs: %d offered", static_cast<int>(songs.names.size()));
     }
     for (const std::string& note : songs.notes) {
         errorHandler.log("%s", note.c_str());
