@@ -5,6 +5,8 @@
 #
 # --music DIR (or REDAVAVE_MUSIC=DIR) links the songs found directly in DIR
 # (mp3, mp2, ogg, flac, wma) into the game's music folder before it starts.
+# --trace (or REDAVAVE_TRACE=1) shows the trace of the model files the game
+# reads on standard output; without it the game's standard output is dropped.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -22,6 +24,10 @@ while [ $# -gt 0 ]; do
       ;;
     --music=*)
       music="${1#--music=}"
+      shift
+      ;;
+    --trace)
+      REDAVAVE_TRACE=1
       shift
       ;;
     *)
@@ -60,4 +66,8 @@ if [ -n "$music" ]; then
 fi
 
 cd "$run_dir"
-exec ./redavave "${game_args[@]+"${game_args[@]}"}"
+if [ -z "${REDAVAVE_TRACE:-}" ]; then
+  exec ./redavave "${game_args[@]+"${game_args[@]}"}" >/dev/null
+fi
+# The game writes its trace only into a file or a pipe, never to a terminal.
+./redavave "${game_args[@]+"${game_args[@]}"}" | cat
