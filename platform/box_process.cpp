@@ -288,7 +288,9 @@ int runMessageBoxProcess(int argc, char** argv) {
     if (!isMessageBoxProcess(argc, argv)) {
         return 2;
     }
-    // Set before SDL starts, which then leaves SIGTERM to this handler.
+    // Set before SDL starts, which then leaves SIGTERM to this handler. The
+    // system watches the thread that started the box process: the game shows
+    // its boxes from its main thread, which lasts as long as the game.
     setSignal(SIGTERM, endWithTheGame);
     if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != static_cast<pid_t>(std::atol(argv[5]))) {
         return detail::kBoxNotShown;  // the game is already gone
