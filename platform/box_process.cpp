@@ -4,7 +4,9 @@
 // box first, then a desktop dialog tool, then a box window it draws itself with
 // a font built into the binary, which needs neither X core fonts nor any file.
 
+#include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,16 +19,15 @@
 #include <vector>
 
 #include "platform/message_box.h"
+#include "platform/message_box_internal.h"
 #include "platform/sdl_internal.h"
 
 extern char** environ;
 
 namespace plat {
 
-namespace detail {
-bool boxProcessSupported = false;
-bool runBoxProcess(const char* text, const char* title, std::uint32_t flags);
-}
+bool detail::boxProcessSupported = false;
+const char* detail::boxProgram = "/proc/self/exe";
 
 namespace {
 
@@ -149,6 +150,11 @@ bool showOwnBox(const char* title, const char* text, bool error) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         return false;
     }
+    // A window drawn into memory would wait for a click nobody can give.
+    if (detail::isHeadlessDriver(SDL_GetCurrentVideoDriver())) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
     const std::vector<std::string> lines = layoutLines(text);
     std::size_t widest = 2;
     for (const std::string& line : lines) {
@@ -255,17 +261,43 @@ bool showToolBox(const char* title, const char* text, bool error) {
     return false;
 }
 
+void setSignal(int signal, void (*handler)(int)) {
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+}
+
+// The box process ends with the game: the system sends it SIGTERM when the
+// game goes, and it takes the dialog tool it may be waiting for with it (the
+// tools run in the box process's own process group).
+void endWithTheGame(int) {
+    setSignal(SIGTERM, SIG_IGN);
+    kill(0, SIGTERM);
+    _exit(detail::kBoxNotShown);
+}
+
 }  // namespace
 
 bool isMessageBoxProcess(int argc, char** argv) {
     detail::boxProcessSupported = true;
-    return argc == 5 && std::strcmp(argv[1], kBoxProcessArg) == 0;
+    return argc == 6 && std::strcmp(argv[1], kBoxProcessArg) == 0;
 }
 
 int runMessageBoxProcess(int argc, char** argv) {
     if (!isMessageBoxProcess(argc, argv)) {
         return 2;
     }
+    // Set before SDL starts, which then leaves SIGTERM to this handler. The
+    // system watches the thread that started the box process: the game shows
+    // its boxes from its main thread, which lasts as long as the game.
+    setSignal(SIGTERM, endWithTheGame);
+    if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != static_cast<pid_t>(std::atol(argv[5]))) {
+        return detail::kBoxNotShown;  // the game is already gone
+    }
+    // The waits for SDL's and the dialog tools' processes need their exit
+    // status, whatever a launcher left SIGCHLD at.
+    setSignal(SIGCHLD, SIG_DFL);
     const char* title = argv[2];
     const char* text = argv[3];
     const bool error = std::strcmp(argv[4], "error") == 0;
@@ -274,38 +306,58 @@ int runMessageBoxProcess(int argc, char** argv) {
     const char* mode = std::getenv("REDAVAVE_MESSAGE_BOXES");
     const bool ownOnly = mode != nullptr && std::strcmp(mode, "window") == 0;
     if (!ownOnly && SDL_ShowSimpleMessageBox(icon, title, text, nullptr) == 0) {
-        return 0;
+        return detail::kBoxShown;
     }
     // SDL's box needs fonts from the X server, which not every desktop has.
     if ((!ownOnly && showToolBox(title, text, error)) || showOwnBox(title, text, error)) {
-        return 0;
+        return detail::kBoxShown;
     }
-    return 3;
+    return detail::kBoxNotShown;
 }
 
 const char* messageBoxProcessArg() { return kBoxProcessArg; }
 
 bool detail::runBoxProcess(const char* text, const char* title, std::uint32_t flags) {
     const char* kind = (flags & MB_ICONERROR) != 0 ? "error" : (flags & MB_ICONINFORMATION) != 0 ? "information" : "none";
+    std::string owner = std::to_string(getpid());
     char* argv[] = {const_cast<char*>("redavave"), const_cast<char*>(messageBoxProcessArg()), const_cast<char*>(title),
-                    const_cast<char*>(text), const_cast<char*>(kind), nullptr};
+                    const_cast<char*>(text), const_cast<char*>(kind), owner.data(), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     // The game's files, sockets and lock stay with the game.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    // The box process starts with no signal blocked and SIGCHLD and SIGTERM at
+    // their defaults, in a process group of its own.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigaddset(&signals, SIGCHLD);
+    sigaddset(&signals, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    // The wait needs the box process's exit status: with SIGCHLD ignored or
+    // caught with SA_NOCLDWAIT, as a launcher may hand it down, the system
+    // would reap the process itself and the wait would fail once it ended.
+    struct sigaction childDefault = {};
+    childDefault.sa_handler = SIG_DFL;
+    sigemptyset(&childDefault.sa_mask);
+    struct sigaction gameChild = {};
+    sigaction(SIGCHLD, &childDefault, &gameChild);
     pid_t pid = -1;
-    const int started = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (started != 0) {
-        return false;
-    }
     int status = 0;
-    while (waitpid(pid, &status, 0) == -1) {
-        if (errno != EINTR) {
-            return false;
-        }
+    bool ended = posix_spawn(&pid, detail::boxProgram, &actions, &attributes, argv, environ) == 0;
+    while (ended && waitpid(pid, &status, 0) == -1) {
+        ended = errno == EINTR;
     }
-    return true;
+    sigaction(SIGCHLD, &gameChild, nullptr);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    // Only the box process's own word counts: a crash, or another program
+    // where the game's binary was expected, showed nothing.
+    return ended && WIFEXITED(status) && WEXITSTATUS(status) == detail::kBoxShown;
 }
 
 }  // namespace plat

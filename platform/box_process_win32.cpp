@@ -5,14 +5,14 @@
 #include <cstdint>
 
 #include "platform/message_box.h"
+#include "platform/message_box_internal.h"
 
 namespace plat {
 
-namespace detail {
-bool boxProcessSupported = false;
+bool detail::boxProcessSupported = false;
+const char* detail::boxProgram = nullptr;
 
-bool runBoxProcess(const char*, const char*, std::uint32_t) { return false; }
-}  // namespace detail
+bool detail::runBoxProcess(const char*, const char*, std::uint32_t) { return false; }
 
 bool isMessageBoxProcess(int, char**) { return false; }
 

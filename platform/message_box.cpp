@@ -9,19 +9,19 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/message_box_internal.h"
 #include "platform/sdl_internal.h"
 
 namespace plat {
 
-namespace detail {
-// Set once the program's entry has offered the box process (the game's binary).
-extern bool boxProcessSupported;
-// Shows the box in a new process of the game's own binary and waits until it
-// is dismissed. False when that process could not be started.
-bool runBoxProcess(const char* text, const char* title, std::uint32_t flags);
-}
-
 namespace {
+
+void showSdlBox(const char* text, const char* title, std::uint32_t flags) {
+    const Uint32 icon = (flags & MB_ICONERROR) != 0         ? SDL_MESSAGEBOX_ERROR
+                        : (flags & MB_ICONINFORMATION) != 0 ? SDL_MESSAGEBOX_INFORMATION
+                                                            : 0;
+    SDL_ShowSimpleMessageBox(icon, title, text, nullptr);
+}
 
 MessageBoxBackend backend = nullptr;
 
@@ -73,11 +73,9 @@ int messageBox(WindowHandle owner, const char* text, const char* title, std::uin
     SDL_Window* gameWindow = ownerWindow();
     const Uint32 gameWindowId = gameWindow != nullptr ? SDL_GetWindowID(gameWindow) : 0;
     if (!detail::boxProcessSupported || !detail::runBoxProcess(text, title, flags)) {
-        // A program without the box entry (a test or a tool) shows SDL's box itself.
-        const Uint32 icon = (flags & MB_ICONERROR) != 0         ? SDL_MESSAGEBOX_ERROR
-                            : (flags & MB_ICONINFORMATION) != 0 ? SDL_MESSAGEBOX_INFORMATION
-                                                                : 0;
-        SDL_ShowSimpleMessageBox(icon, title, text, nullptr);
+        // A program without the box entry (a test or a tool), or a box process
+        // that showed nothing, leaves the box to SDL in this process.
+        detail::inProcessBox(text, title, flags);
     }
     if (gameWindowId != 0 && SDL_GetWindowFromID(gameWindowId) == gameWindow) {
         SDL_RaiseWindow(gameWindow);
@@ -87,5 +85,7 @@ int messageBox(WindowHandle owner, const char* text, const char* title, std::uin
 }
 
 void setMessageBoxBackend(MessageBoxBackend replacement) { backend = replacement; }
+
+void (*detail::inProcessBox)(const char* text, const char* title, std::uint32_t flags) = showSdlBox;
 
 }  // namespace plat

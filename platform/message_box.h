@@ -22,8 +22,9 @@ int messageBox(WindowHandle owner, const char* text, const char* title, std::uin
 
 // The game's binary started as a box process (by messageBox) shows one box and
 // ends: SDL's box, else zenity or kdialog, else a box window of its own drawn
-// with a built-in font (REDAVAVE_MESSAGE_BOXES=window: that one alone). Exit
-// code 0 once dismissed, 3 when none could be shown. A program's entry calls
+// with a built-in font (REDAVAVE_MESSAGE_BOXES=window: that one alone). Its
+// exit code says whether it showed the box; without that word the game shows
+// the box itself. It ends when the game ends. A program's entry calls
 // isMessageBoxProcess first; only such a program shows its boxes this way.
 bool isMessageBoxProcess(int argc, char** argv);
 int runMessageBoxProcess(int argc, char** argv);

@@ -12,6 +12,9 @@ namespace plat::detail {
 // Brings up SDL's video once per process. False when no display can be reached;
 // the reason is kept for displayError().
 bool ensureVideo();
+// Video drivers that show nothing (drawing into memory), unless SDL_VIDEODRIVER
+// asks for one by name.
+bool isHeadlessDriver(const char* driver);
 
 // Virtual-key code for an SDL key, 0 when the game has no code for it.
 std::uint32_t virtualKeyFromSdl(SDL_Keycode key);

@@ -23,6 +23,10 @@ int screenOverrideHeight = 0;
 int cursorCounter = 0;
 SDL_Cursor* crossCursor = nullptr;
 
+}  // namespace
+
+namespace detail {
+
 // Drivers that show nothing. Taken only when asked for by name in SDL_VIDEODRIVER.
 bool isHeadlessDriver(const char* driver) {
     if (driver == nullptr) {
@@ -35,10 +39,6 @@ bool isHeadlessDriver(const char* driver) {
     return std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
            std::strcmp(driver, "evdev") == 0;
 }
-
-}  // namespace
-
-namespace detail {
 
 bool ensureVideo() {
     if (videoState == VideoState::untried) {

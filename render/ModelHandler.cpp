@@ -2,8 +2,15 @@
 
 #include <GL/gl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "diag/ErrorHandler.h"
 #include "image/file_bytes.h"
@@ -253,6 +260,17 @@ private:
     std::FILE* trace_;
 };
 
+// The trace is for a standard output that goes to a file or a pipe; at a
+// terminal its thousands of lines would bury everything else.
+std::FILE* standardOutputTrace() {
+#ifdef _WIN32
+    const bool terminal = _isatty(_fileno(stdout)) != 0;
+#else
+    const bool terminal = isatty(fileno(stdout)) != 0;
+#endif
+    return terminal ? nullptr : stdout;
+}
+
 }  // namespace
 
 bool ModelHandler::load(Model& model, const char* path) {
@@ -261,7 +279,7 @@ bool ModelHandler::load(Model& model, const char* path) {
         errorHandler.log("Could not open model '%s'!", path);
         return false;
     }
-    return load(model, bytes.data(), bytes.size(), path, stdout);
+    return load(model, bytes.data(), bytes.size(), path, standardOutputTrace());
 }
 
 bool ModelHandler::load(Model& model, const std::uint8_t* data, std::size_t size, const char* name,

@@ -6,6 +6,8 @@
 # REDAVAVE_BUILD_DIR names the build folder (default: build).
 # --music DIR (or REDAVAVE_MUSIC=DIR) has the game search DIR and its
 # subfolders for songs too, beside its own music folder; nothing is linked.
+# --trace (or REDAVAVE_TRACE=1) shows the trace of the model files the game
+# reads on standard output; without it the game's standard output is dropped.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -23,6 +25,10 @@ while [ $# -gt 0 ]; do
       ;;
     --music=*)
       music="${1#--music=}"
+      shift
+      ;;
+    --trace)
+      REDAVAVE_TRACE=1
       shift
       ;;
     *)
@@ -66,4 +72,8 @@ if [ -n "$music" ]; then
 fi
 
 cd "$run_dir"
-exec ./redavave "${game_args[@]+"${game_args[@]}"}"
+if [ -z "${REDAVAVE_TRACE:-}" ]; then
+  exec ./redavave "${game_args[@]+"${game_args[@]}"}" >/dev/null
+fi
+# The game writes its trace only into a file or a pipe, never to a terminal.
+./redavave "${game_args[@]+"${game_args[@]}"}" | cat

@@ -8,6 +8,7 @@
 
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -53,6 +54,53 @@ std::string waitFor(const std::function<std::string()>& what, const std::functio
         sleepFor(0.1);
     }
     return answer;
+}
+
+// Follows a window's property (the root window's: all its properties) as it changes (xprop -spy reports the value and
+// then every change) until a line of it holds `wanted`; that line, or the last
+// one seen when the window went away first. Nothing here counts time: a busy
+// window manager may take as long as it needs, and only a stuck one meets the
+// guard, long after any window manager would have answered.
+std::string spyUntil(unsigned long window, const std::string& property, const std::string& wanted) {
+    int output[2];
+    if (pipe(output) != 0) {
+        return {};
+    }
+    const pid_t spy = fork();
+    if (spy == 0) {
+        dup2(output[1], STDOUT_FILENO);
+        dup2(output[1], STDERR_FILENO);
+        close(output[0]);
+        close(output[1]);
+        const std::string id = std::to_string(window);
+        if (window == 0) {
+            // Every property: one the window manager has yet to make has no atom to follow.
+            execlp("timeout", "timeout", "150", "xprop", "-spy", "-root", static_cast<char*>(nullptr));
+        } else {
+            execlp("timeout", "timeout", "150", "xprop", "-spy", "-id", id.c_str(), property.c_str(),
+                   static_cast<char*>(nullptr));
+        }
+        _exit(127);
+    }
+    close(output[1]);
+    std::string line;
+    std::string text;
+    char buffer[512];
+    for (ssize_t got; (got = read(output[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(got));
+        bool found = false;
+        for (std::size_t end; !found && (end = text.find('\n')) != std::string::npos; text.erase(0, end + 1)) {
+            line = text.substr(0, end);
+            found = line.find(wanted) != std::string::npos;
+        }
+        if (found) {
+            break;
+        }
+    }
+    kill(spy, SIGTERM);
+    waitpid(spy, nullptr, 0);
+    close(output[0]);
+    return line;
 }
 
 class InstalledGameTest : public ::testing::Test {
@@ -196,8 +244,7 @@ protected:
         windowManager_ = start("openbox --sm-disable");
         ASSERT_GT(windowManager_, 0);
         // openbox announces itself on the root window once it manages the screen.
-        waitFor([] { return run("xprop -root _NET_SUPPORTING_WM_CHECK 2>&1"); },
-                [](const std::string& answer) { return answer.find("window id") != std::string::npos; }, 10.0);
+        spyUntil(0, "", "_NET_SUPPORTING_WM_CHECK(WINDOW): window id");
     }
 
     void TearDown() override {
@@ -236,12 +283,7 @@ TEST_F(WindowManagerTest, FullScreenIsTheDesktopsStateAndLosingFocusMinimises) {
     const unsigned long window = game.waitForWindow();
     ASSERT_NE(window, 0u) << game.standardError();
 
-    const std::string state = waitFor([&] { return xprop(window, "_NET_WM_STATE"); },
-                                      [](const std::string& answer) {
-                                          return answer.find("_NET_WM_STATE_FULLSCREEN") != std::string::npos;
-                                      },
-                                      10.0);
-    EXPECT_THAT(state, HasSubstr("_NET_WM_STATE_FULLSCREEN"));
+    EXPECT_THAT(spyUntil(window, "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"), HasSubstr("_NET_WM_STATE_FULLSCREEN"));
     const std::string geometry = run("xwininfo -id " + std::to_string(window));
     EXPECT_THAT(geometry, HasSubstr("Width: 1024"));
     EXPECT_THAT(geometry, HasSubstr("Height: 768"));
@@ -250,13 +292,10 @@ TEST_F(WindowManagerTest, FullScreenIsTheDesktopsStateAndLosingFocusMinimises) {
 
     // Another window takes the focus: the full-screen game steps aside.
     helper_ = start("xmessage -name focus_thief -geometry 200x100+10+10 other window");
-    const std::string thief = waitFor([] { return run("xdotool search --onlyvisible --classname focus_thief"); },
-                                      [](const std::string& answer) { return !answer.empty(); }, 10.0);
+    const std::string thief = run("timeout 150 xdotool search --sync --onlyvisible --classname focus_thief");
     ASSERT_FALSE(thief.empty());
     run("xdotool windowactivate " + thief.substr(0, thief.find('\n')) + " 2>&1");
-    EXPECT_THAT(waitFor([&] { return xprop(window, "WM_STATE"); },
-                        [](const std::string& answer) { return answer.find("Iconic") != std::string::npos; }, 10.0),
-                HasSubstr("window state: Iconic"));
+    EXPECT_THAT(spyUntil(window, "WM_STATE", "Iconic"), HasSubstr("window state: Iconic"));
     EXPECT_TRUE(game.running()) << game.standardError();
 }
 

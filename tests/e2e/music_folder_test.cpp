@@ -160,12 +160,16 @@ TEST_F(MusicFolderTest, ASongThatCannotBeOpenedGivesTheSoundErrorBoxAndExit) {
 namespace {
 
 // A big collection: typing the first letters of a song, or End, reaches the
-// last of 2,001 songs at once, and Enter plays it to its Score screen.
+// last of 2,001 songs at once, and Enter plays it to its Score screen; Home,
+// from the last song or one in the middle, goes back to the first.
 TEST_F(MusicFolderTest, TypingOrEndReachesTheLastOfTwoThousandSongs) {
-    for (int i = 1; i <= 2000; ++i) {
+    // The first song's name is wider than its neighbours', so that Home is
+    // seen to reach it and not the song after it.
+    std::ofstream(folder.musicFolder() / "A First Song.mp3");  // empty: never played here
+    for (int i = 2; i <= 2000; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "Track %04d.mp3", i);
-        std::ofstream(folder.musicFolder() / name);  // empty: never played here
+        std::ofstream(folder.musicFolder() / name);
     }
     // Long enough to be seen playing on a busy machine.
     write(folder.musicFolder() / "Zephyr.mp3", AudioFormat::Mp3, 6.0);
@@ -177,8 +181,8 @@ TEST_F(MusicFolderTest, TypingOrEndReachesTheLastOfTwoThousandSongs) {
     const auto shows = [](int cells) {
         return [cells](const Image& image) { return showsSelectedName(image, cells); };
     };
-    const int kTrack = 14, kZephyr = 10;
-    ASSERT_TRUE(shows(kTrack)(waitForPicture(game, "jump_1_first", 10.0, shows(kTrack))));
+    const int kFirst = 16, kTrack = 14, kZephyr = 10;
+    ASSERT_TRUE(shows(kFirst)(waitForPicture(game, "jump_1_first", 10.0, shows(kFirst))));
 
     ASSERT_TRUE(game.key({"z", "e", "p"}));
     ASSERT_TRUE(shows(kZephyr)(waitForPicture(game, "jump_2_typed", 5.0, shows(kZephyr))));
@@ -187,7 +191,11 @@ TEST_F(MusicFolderTest, TypingOrEndReachesTheLastOfTwoThousandSongs) {
     ASSERT_TRUE(inScoreMenu(waitForPicture(game, "jump_4_score", 30.0, inScoreMenu))) << game.standardError();
 
     ASSERT_TRUE(game.key({"Home"}));
-    ASSERT_TRUE(shows(kTrack)(waitForPicture(game, "jump_5_home", 5.0, shows(kTrack))));
+    ASSERT_TRUE(shows(kFirst)(waitForPicture(game, "jump_5_home", 5.0, shows(kFirst))));
+    ASSERT_TRUE(game.key({"Right", "Right", "Right"}));
+    ASSERT_TRUE(shows(kTrack)(waitForPicture(game, "jump_5_middle", 5.0, shows(kTrack))));
+    ASSERT_TRUE(game.key({"Home"}));
+    ASSERT_TRUE(shows(kFirst)(waitForPicture(game, "jump_5_home_from_middle", 5.0, shows(kFirst))));
     ASSERT_TRUE(game.key({"End"}));
     ASSERT_TRUE(shows(kZephyr)(waitForPicture(game, "jump_6_end", 5.0, shows(kZephyr))));
     ASSERT_TRUE(game.key({"Return"}));

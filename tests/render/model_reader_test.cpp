@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -232,6 +238,73 @@ TEST_F(ModelReaderTest, EmptyAndMissingFiles) {
     EXPECT_EQ(model->vertexCount, 77) << "a file that cannot be opened leaves the model alone";
     EXPECT_EQ(folder.log(), "Could not open model 'resources/Models/none.3ds'!\n");
 }
+
+#ifndef _WIN32
+// Standard output as a file, a pipe and a terminal: the trace of a model file
+// goes to the first two, whole, and never to a terminal.
+TEST_F(ModelReaderTest, TheTraceGoesToStandardOutputUnlessThatIsATerminal) {
+    File3ds f = meshFile("Box");
+    f.vertices(3).faces({0, 1, 2}).mapping(3).closeAll();
+    load(f.bytes);
+    {
+        std::FILE* file = std::fopen("box.3ds", "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(f.bytes.data(), 1, f.bytes.size(), file);
+        std::fclose(file);
+    }
+    // Loads the file with standard output sent to the descriptor given.
+    auto loadWithStandardOutput = [this](int descriptor) {
+        std::fflush(stdout);
+        const int saved = dup(STDOUT_FILENO);
+        dup2(descriptor, STDOUT_FILENO);
+        const bool loaded = modelHandler.load(*model, "box.3ds");
+        std::fflush(stdout);
+        dup2(saved, STDOUT_FILENO);
+        close(saved);
+        return loaded;
+    };
+    // What a descriptor holds after the load (nothing within a moment: empty).
+    auto readAll = [](int descriptor) {
+        std::string text;
+        char buffer[4096];
+        pollfd ready{descriptor, POLLIN, 0};
+        while (poll(&ready, 1, 200) == 1 && (ready.revents & POLLIN) != 0) {
+            const ssize_t got = read(descriptor, buffer, sizeof buffer);
+            if (got <= 0) {
+                break;
+            }
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+        return text;
+    };
+    ASSERT_FALSE(traced.empty());
+
+    const int file = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    EXPECT_TRUE(loadWithStandardOutput(file));
+    close(file);
+    EXPECT_EQ(testsupport::readFile("stdout.txt"), traced);
+
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    EXPECT_TRUE(loadWithStandardOutput(pipeEnds[1]));
+    close(pipeEnds[1]);
+    EXPECT_EQ(readAll(pipeEnds[0]), traced);
+    close(pipeEnds[0]);
+
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) {
+        GTEST_SKIP() << "no pseudo-terminal here";
+    }
+    const int screen = open(ptsname(terminal), O_WRONLY | O_NOCTTY);
+    ASSERT_GE(screen, 0);
+    EXPECT_TRUE(loadWithStandardOutput(screen));
+    close(screen);
+    EXPECT_EQ(readAll(terminal), "");
+    EXPECT_EQ(model->faceCount, 1) << "the model is read all the same";
+    close(terminal);
+}
+#endif
 
 }  // namespace
 

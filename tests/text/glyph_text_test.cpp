@@ -62,6 +62,7 @@ TEST(GlyphText, CharactersBecomeCellsOrTheirPlainForms) {
         {"surrogate", "\xED\xA0\x80", "~~~"},
         {"beyond U+10FFFF", "\xF4\x90\x80\x80", "~~~~"},
         {"Latin-1 byte of an old file name", "Mot\xF6rhead", "Mot~rhead"},
+        {"the plain-form table's last entries", "\xF0\x9F\xAF\xB9\xF3\xA0\x80\xA2\xF3\xA0\x80\xA7", "9\"'"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(codesOf(c.text), cellsOf(c.cells.empty() ? c.text : c.cells)) << c.what;
