@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/score_keeper.h"
 #include "game/PlayState.h"
 #include "platform/types.h"
 
@@ -64,6 +65,7 @@ public:
     int screenHeight = 0;
     unsigned int carList = 0;
     PlayState play;
+    ScoreKeeper scoreKeeper;  // the best scores on disk
 
     // --- bookkeeping of our own ---
     bool shutDownDone = false;   // shutdown has run; no frame work or drawing after it
