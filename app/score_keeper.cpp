@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "diag/ErrorHandler.h"
+#include "platform/system.h"
 
 ScoreKeeper::ScoreKeeper(std::string path, plat::ReplaceHook hook) : path_(std::move(path)), hook_(hook) {}
 
@@ -27,10 +28,9 @@ void ScoreKeeper::load(PlayState& play) {
             notWritable_ = path_ + " could not be read";
             errorHandler.log("Best scores not read, none will be kept this time: %s", error.c_str());
         }
-        written_ = play.bestScores;
         return;
     }
-    ScoresReading reading = parseBestScores(content.data(), content.size());
+    ScoresReading reading = parseBestScores(std::move(content));
     if (reading.damaged) {
         std::string aside;
         if (plat::setAside(path_.c_str(), &aside, &error)) {
@@ -106,6 +106,7 @@ void ScoreKeeper::takeOutcomes(PlayState& play) {
 }
 
 void ScoreKeeper::writerLoop() {
+    plat::lowerThreadPriority();
     std::vector<PlayState::NewBest> bests;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {

@@ -57,6 +57,6 @@ private:
     bool stopping_ = false;                   // guarded by mutex_
     std::vector<Outcome> outcomes_;           // guarded by mutex_
     std::atomic<bool> outcomesWaiting_{false};
-    BestScores written_;  // the writer's own copy of the table
+    BestScores written_;  // the writer's own copy of the table (the names are shared, never changed)
     std::thread writer_;
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -48,8 +49,9 @@ int hexDigit(char c) {
     return -1;
 }
 
-// "<score> <name>": false for anything else, a score beyond 32 bits included.
-bool parseLine(const char* line, std::size_t size, std::string& name, int& score) {
+// "<score> " at the start of a line: false for anything else, a score beyond
+// 32 bits included. `nameAt` gets where the name starts.
+bool parseScore(const char* line, std::size_t size, int& score, std::size_t& nameAt) {
     std::size_t at = 0;
     if (at < size && line[at] == '-') {
         ++at;
@@ -69,39 +71,46 @@ bool parseLine(const char* line, std::size_t size, std::string& name, int& score
         return false;
     }
     score = static_cast<int>(value);
-    ++at;
-    return unescapeSongName(line + at, size - at, name) && !name.empty();
+    nameAt = at + 1;
+    return true;
 }
 
-void note(ScoresReading& reading, std::size_t lineNumber, const char* what) {
-    if (!reading.damaged) {
-        reading.damaged = true;
-        char text[96];
-        std::snprintf(text, sizeof text, "line %zu: %s", lineNumber, what);
-        reading.problem = text;
+// The first problem of a file by line, whatever order they are found in.
+struct Problem {
+    std::size_t line = 0;
+    const char* what = nullptr;
+    void note(std::size_t at, const char* text) {
+        if (what == nullptr || at < line) {
+            line = at;
+            what = text;
+        }
     }
-}
+};
+
+bool bySong(const BestScores::Entry& a, const BestScores::Entry& b) { return a.song < b.song; }
 
 }  // namespace
 
-const int* BestScores::find(const std::string& song) const {
-    const auto found = table_.find(song);
-    return found == table_.end() ? nullptr : &found->second;
+const int* BestScores::find(std::string_view song) const {
+    const auto at = std::lower_bound(entries_.begin(), entries_.end(), Entry{song, 0, 0}, bySong);
+    return at != entries_.end() && at->song == song ? &at->score : nullptr;
 }
 
-bool BestScores::offer(const std::string& song, int score) {
-    const auto [at, added] = table_.try_emplace(song, score);
-    if (added) {
+bool BestScores::offer(std::string_view song, int score) {
+    const auto at = std::lower_bound(entries_.begin(), entries_.end(), Entry{song, 0, 0}, bySong);
+    if (at != entries_.end() && at->song == song) {
+        if (score <= at->score) {
+            return false;
+        }
+        at->score = score;
         return true;
     }
-    if (score > at->second) {
-        at->second = score;
-        return true;
-    }
-    return false;
+    storage_.push_back(std::make_shared<const std::string>(song));
+    entries_.insert(at, Entry{*storage_.back(), score, 0});
+    return true;
 }
 
-void escapeSongName(const std::string& name, std::string& out) {
+void escapeSongName(std::string_view name, std::string& out) {
     static const char kHex[] = "0123456789ABCDEF";
     const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
     const std::size_t size = name.size();
@@ -114,7 +123,7 @@ void escapeSongName(const std::string& name, std::string& out) {
             out += static_cast<char>(c);
             ++at;
         } else if (const std::size_t length = c >= 0x80 ? utf8Length(bytes + at, size - at) : 0; length > 0) {
-            out.append(name, at, length);
+            out.append(name.substr(at, length));
             at += length;
         } else {
             out += "\\x";
@@ -127,6 +136,10 @@ void escapeSongName(const std::string& name, std::string& out) {
 
 bool unescapeSongName(const char* text, std::size_t size, std::string& out) {
     out.clear();
+    if (std::memchr(text, '\\', size) == nullptr) {
+        out.assign(text, size);
+        return std::memchr(text, '\0', size) == nullptr;
+    }
     for (std::size_t at = 0; at < size; ++at) {
         const char c = text[at];
         if (c == '\0') {
@@ -156,15 +169,38 @@ bool unescapeSongName(const char* text, std::size_t size, std::string& out) {
 }
 
 ScoresReading parseBestScores(const char* data, std::size_t size) {
+    return parseBestScores(std::string(data, size));
+}
+
+ScoresReading parseBestScores(std::string&& content) {
     ScoresReading reading;
-    std::size_t lineNumber = 0;
+    BestScores& scores = reading.scores;
+    const auto buffer = std::make_shared<const std::string>(std::move(content));
+    const char* const data = buffer->data();
+    const std::size_t size = buffer->size();
+    std::size_t lines = 0;
+    for (const char *at = data, *end = data + size;
+         (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)))) != nullptr; ++at) {
+        ++lines;
+    }
+    scores.entries_.reserve(lines);
+
+    Problem problem;
+    // Names with escapes are written out into one buffer of their own; their
+    // views are made once it has stopped growing.
+    std::string unescaped;
+    struct Unescaped {
+        std::size_t entry, from, length;
+    };
+    std::vector<Unescaped> pending;
     std::string name;
+    std::size_t lineNumber = 0;
     for (std::size_t at = 0; at < size;) {
         ++lineNumber;
         const void* found = std::memchr(data + at, '\n', size - at);
         if (found == nullptr) {
             // What the game writes ends in a line break: the file was cut here.
-            note(reading, lineNumber, "cut short");
+            problem.note(lineNumber, "cut short");
             break;
         }
         const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(found) - data);
@@ -175,7 +211,7 @@ ScoresReading parseBestScores(const char* data, std::size_t size) {
             --length;
         }
         if (length > kBestScoresLongestLine) {
-            note(reading, lineNumber, "line too long");
+            problem.note(lineNumber, "line too long");
             continue;
         }
         if (lineNumber == 1) {
@@ -185,44 +221,84 @@ ScoresReading parseBestScores(const char* data, std::size_t size) {
             }
             if (length > prefix && std::memcmp(line, kBestScoresVersionLine, prefix) == 0) {
                 // A newer game's file: its lines are not ours to read.
-                note(reading, lineNumber, "a newer version");
-                reading.scores = BestScores();
+                reading.damaged = true;
+                reading.problem = "line 1: a newer version";
                 return reading;
             }
-            note(reading, lineNumber, "no version line");
+            problem.note(lineNumber, "no version line");
         }
         int score = 0;
-        if (!parseLine(line, length, name, score)) {
-            note(reading, lineNumber, "not a score and a song");
+        std::size_t nameAt = 0;
+        if (!parseScore(line, length, score, nameAt) || nameAt == length) {
+            problem.note(lineNumber, "not a score and a song");
             continue;
         }
-        if (reading.scores.find(name) != nullptr) {
-            note(reading, lineNumber, "a song listed twice");
+        const char* text = line + nameAt;
+        const std::size_t textLength = length - nameAt;
+        if (std::memchr(text, '\\', textLength) == nullptr) {
+            if (std::memchr(text, '\0', textLength) != nullptr) {
+                problem.note(lineNumber, "not a score and a song");
+                continue;
+            }
+            scores.entries_.push_back({std::string_view(text, textLength), score, static_cast<unsigned>(lineNumber)});
+        } else {
+            if (!unescapeSongName(text, textLength, name)) {
+                problem.note(lineNumber, "not a score and a song");
+                continue;
+            }
+            pending.push_back({scores.entries_.size(), unescaped.size(), name.size()});
+            unescaped += name;
+            scores.entries_.push_back({std::string_view(), score, static_cast<unsigned>(lineNumber)});
         }
-        reading.scores.offer(name, score);
     }
     if (lineNumber == 0) {
-        note(reading, 1, "empty");
+        problem.note(1, "empty");
+    }
+    scores.storage_.push_back(buffer);
+    if (!pending.empty()) {
+        const auto names = std::make_shared<const std::string>(std::move(unescaped));
+        scores.storage_.push_back(names);
+        for (const Unescaped& u : pending) {
+            scores.entries_[u.entry].song = std::string_view(names->data() + u.from, u.length);
+        }
+    }
+
+    // The game writes the songs in order and each once.
+    std::vector<BestScores::Entry>& entries = scores.entries_;
+    if (!std::is_sorted(entries.begin(), entries.end(), bySong)) {
+        std::stable_sort(entries.begin(), entries.end(), bySong);
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (kept > 0 && entries[kept - 1].song == entries[i].song) {
+            BestScores::Entry& first = entries[kept - 1];
+            problem.note(std::max(first.line, entries[i].line), "a song listed twice");
+            first.score = std::max(first.score, entries[i].score);
+            continue;
+        }
+        entries[kept++] = entries[i];
+    }
+    entries.resize(kept);
+
+    if (problem.what != nullptr) {
+        reading.damaged = true;
+        char text[96];
+        std::snprintf(text, sizeof text, "line %zu: %s", problem.line, problem.what);
+        reading.problem = text;
     }
     return reading;
 }
 
 std::string serialiseBestScores(const BestScores& scores) {
-    std::vector<const std::pair<const std::string, int>*> entries;
-    entries.reserve(scores.size());
-    for (const auto& entry : scores.table()) {
-        entries.push_back(&entry);
-    }
-    std::sort(entries.begin(), entries.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
     std::string out;
-    out.reserve(32 + entries.size() * 48);
+    out.reserve(32 + scores.size() * 48);
     out += kBestScoresVersionLine;
     out += '\n';
-    for (const auto* entry : entries) {
+    for (const BestScores::Entry& entry : scores.entries()) {
         char number[16];
-        std::snprintf(number, sizeof number, "%d ", entry->second);
+        std::snprintf(number, sizeof number, "%d ", entry.score);
         out += number;
-        escapeSongName(entry->first, out);
+        escapeSongName(entry.song, out);
         out += '\n';
     }
     return out;

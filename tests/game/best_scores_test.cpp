@@ -14,7 +14,11 @@
 namespace {
 
 std::map<std::string, int> asMap(const BestScores& scores) {
-    return {scores.table().begin(), scores.table().end()};
+    std::map<std::string, int> all;
+    for (const BestScores::Entry& entry : scores.entries()) {
+        all.emplace(entry.song, entry.score);
+    }
+    return all;
 }
 
 const std::string kHead = std::string(kBestScoresVersionLine) + "\n";
