@@ -47,7 +47,8 @@ bool showsBest(const Image& image, int best, bool newBest) {
 
 }  // namespace
 
-bool yellowText(Pixel p) { return p[0] > 150 && p[1] > 150 && p[2] < 100; }
+// Only the glyphs' own colour: the lit face of a planet behind comes close to yellow.
+bool yellowText(Pixel p) { return p[0] >= 245 && p[1] >= 245 && p[2] <= 10; }
 
 Box bestRow(const Image& image) { return rowsBox(image, image.height / 2 + 70, image.height / 2 + 95, yellowText); }
 
