@@ -28,6 +28,9 @@ std::string readFile(const fs::path& path) {
     return all.str();
 }
 
+// Byte for byte, also on Windows (the folder's own write is text mode).
+void writeFile(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
 std::string logText(const WorkingFolder& folder) {
     std::string text;
     for (const std::string& line : folder.lines()) {
@@ -58,7 +61,7 @@ TEST(ScoreKeeper, ADamagedFileIsSetAsideLoggedAndWhatWasReadIsKept) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         WorkingFolder folder;
-        folder.write(kBestScoresFile, c.content);
+        writeFile(folder.path() / kBestScoresFile, c.content);
         PlayState play;
         ScoreKeeper keeper;
         keeper.load(play);
@@ -87,7 +90,7 @@ TEST(ScoreKeeper, ADamagedFileIsSetAsideLoggedAndWhatWasReadIsKept) {
 TEST(ScoreKeeper, AGoodFileLoadsQuietlyAndIsWrittenOnlyWhenABestChanges) {
     WorkingFolder folder;
     const std::string good = kHead + "30 a.mp3\n";
-    folder.write(kBestScoresFile, good);
+    writeFile(folder.path() / kBestScoresFile, good);
     const auto written = fs::last_write_time(folder.path() / kBestScoresFile);
     PlayState play;
     ScoreKeeper keeper;
@@ -116,7 +119,7 @@ bool failWhenAsked(plat::ReplaceStep step) { return !(failing && step == failAt)
 
 TEST(ScoreKeeper, AFailedWriteIsLoggedAndShownThenALaterWriteKeepsEverything) {
     WorkingFolder folder;
-    folder.write(kBestScoresFile, kHead + "30 a.mp3\n");
+    writeFile(folder.path() / kBestScoresFile, kHead + "30 a.mp3\n");
     PlayState play;
     ScoreKeeper keeper(kBestScoresFile, failWhenAsked);
     keeper.load(play);

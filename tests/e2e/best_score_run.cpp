@@ -50,10 +50,13 @@ bool showsBest(const Image& image, int best, bool newBest) {
 // Only the glyphs' own colour: the lit face of a planet behind comes close to yellow.
 bool yellowText(Pixel p) { return p[0] >= 245 && p[1] >= 245 && p[2] <= 10; }
 
-Box bestRow(const Image& image) { return rowsBox(image, image.height / 2 + 70, image.height / 2 + 95, yellowText); }
+// The texts are placed from the screen's middle, the picture is the window's:
+// under wine the window is smaller than the screen by its frame, so the bands
+// reach higher than the rows' own height.
+Box bestRow(const Image& image) { return rowsBox(image, image.height / 2 + 66, image.height / 2 + 112, yellowText); }
 
 Box positionRow(const Image& image) {
-    return rowsBox(image, image.height / 2 - 17, image.height / 2 + 2, yellowText);
+    return rowsBox(image, image.height / 2 - 17, image.height / 2 + 15, yellowText);
 }
 
 int bestLineLeft(const Image& image) { return image.width / 2 - 350; }
