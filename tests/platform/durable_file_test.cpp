@@ -59,15 +59,19 @@ protected:
 const std::string kOld = "redavave best scores 1\n10 old.mp3\n";
 const std::string kNew = "redavave best scores 1\n10 old.mp3\n99 new.mp3\n";
 
+// A write stopped after the temporary file is written leaves the old file;
+// stopped once it is renamed, the new one.
+struct StepCase {
+    plat::ReplaceStep step;
+    const std::string& after;
+};
+const StepCase kSteps[] = {{plat::ReplaceStep::tempWritten, kOld}, {plat::ReplaceStep::renamed, kNew}};
+
 plat::ReplaceStep stopAt;
 bool stopHere(plat::ReplaceStep step) { return step != stopAt; }
 
 TEST_F(DurableFileTest, AWriteThatFailsAtAStepLeavesTheOldOrTheNewFileAndNoTemporary) {
-    const struct {
-        plat::ReplaceStep step;
-        const std::string& after;
-    } cases[] = {{plat::ReplaceStep::tempWritten, kOld}, {plat::ReplaceStep::renamed, kNew}};
-    for (const auto& c : cases) {
+    for (const StepCase& c : kSteps) {
         SCOPED_TRACE(static_cast<int>(c.step));
         write(kOld);
         stopAt = c.step;
@@ -137,11 +141,7 @@ bool killAt(plat::ReplaceStep step) {
 }
 
 TEST_F(DurableFileTest, AProcessKilledAtAStepLeavesTheOldOrTheNewFile) {
-    const struct {
-        plat::ReplaceStep step;
-        const std::string& after;
-    } cases[] = {{plat::ReplaceStep::tempWritten, kOld}, {plat::ReplaceStep::renamed, kNew}};
-    for (const auto& c : cases) {
+    for (const StepCase& c : kSteps) {
         SCOPED_TRACE(static_cast<int>(c.step));
         write(kOld);
         stopAt = c.step;
