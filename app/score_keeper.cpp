@@ -1,11 +1,48 @@
 #include "app/score_keeper.h"
 
+#include <cstring>
 #include <utility>
 
 #include "diag/ErrorHandler.h"
+#include "platform/files.h"
 #include "platform/system.h"
 
+namespace {
+
+// "<digits>-<digits>": the process and attempt of a temporary file's name.
+bool temporarySuffix(const char* text) {
+    const char* dash = std::strchr(text, '-');
+    if (dash == nullptr || dash == text || dash[1] == '\0') {
+        return false;
+    }
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (c != dash && (*c < '0' || *c > '9')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 ScoreKeeper::ScoreKeeper(std::string path, plat::ReplaceHook hook) : path_(std::move(path)), hook_(hook) {}
+
+void ScoreKeeper::removeUnfinishedWrites() {
+    // Only the game writes these, and only one copy of it runs: one found now
+    // is a write a crash or a kill cut short, and the file it was to replace
+    // is whole.
+    const std::size_t slash = path_.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? "." : path_.substr(0, slash);
+    const std::string prefix = path_.substr(slash == std::string::npos ? 0 : slash + 1) + ".new-";
+    for (const std::string& name : plat::listFiles(folder.c_str(), [](const char*) { return true; })) {
+        if (name.compare(0, prefix.size(), prefix) == 0 && temporarySuffix(name.c_str() + prefix.size())) {
+            const std::string file = folder + "/" + name;
+            if (plat::removeFile(file.c_str())) {
+                errorHandler.log("Removed %s, a write of the best scores cut short", file.c_str());
+            }
+        }
+    }
+}
 
 ScoreKeeper::~ScoreKeeper() {
     {
@@ -19,6 +56,7 @@ ScoreKeeper::~ScoreKeeper() {
 }
 
 void ScoreKeeper::load(PlayState& play) {
+    removeUnfinishedWrites();
     std::string content;
     bool missing = false;
     std::string error;

@@ -22,7 +22,8 @@ public:
     ScoreKeeper(const ScoreKeeper&) = delete;
     ScoreKeeper& operator=(const ScoreKeeper&) = delete;
 
-    // Reads the file into `play.bestScores`. A damaged file is set aside under
+    // Reads the file into `play.bestScores`, after removing the temporary
+    // files of writes cut short by a crash. A damaged file is set aside under
     // a new name first; a file that cannot be read or set aside is never
     // written over (every later best then fails to be kept). Logs what it found.
     void load(PlayState& play);
@@ -40,6 +41,7 @@ private:
         bool written;
         std::string error;
     };
+    void removeUnfinishedWrites();
     void writerLoop();
     void takeOutcomes(PlayState& play);
 

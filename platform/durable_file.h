@@ -23,6 +23,9 @@ using ReplaceHook = bool (*)(ReplaceStep step);  // false fails the write at tha
 bool replaceFile(const char* path, const void* data, std::size_t size, std::string* error,
                  ReplaceHook hook = nullptr);
 
+// Deletes a file the game made itself (a temporary file a crash left behind).
+bool removeFile(const char* path);
+
 // Reads the whole file. False when it does not exist (`missing` set) or cannot be read.
 bool readWholeFile(const char* path, std::string& content, bool* missing, std::string* error);
 

@@ -98,6 +98,8 @@ bool replaceFile(const char* path, const void* data, std::size_t size, std::stri
     return failure.empty();
 }
 
+bool removeFile(const char* path) { return unlink(path) == 0; }
+
 bool readWholeFile(const char* path, std::string& content, bool* missing, std::string* error) {
     content.clear();
     if (missing != nullptr) {

@@ -69,6 +69,8 @@ bool replaceFile(const char* path, const void* data, std::size_t size, std::stri
     return failure.empty();
 }
 
+bool removeFile(const char* path) { return DeleteFileW(wideFromUtf8(path).c_str()) != 0; }
+
 bool readWholeFile(const char* path, std::string& content, bool* missing, std::string* error) {
     content.clear();
     if (missing != nullptr) {

@@ -113,6 +113,31 @@ TEST(ScoreKeeper, AGoodFileLoadsQuietlyAndIsWrittenOnlyWhenABestChanges) {
         << "the scores and the log, no temporary file left";
 }
 
+TEST(ScoreKeeper, TemporaryFilesOfWritesCutShortGoAndNothingElse) {
+    WorkingFolder folder;
+    writeFile(folder.path() / kBestScoresFile, kHead + "30 a.mp3\n");
+    const char* ours[] = {"best-scores.txt.new-4242-0", "best-scores.txt.new-17-3"};
+    const char* notOurs[] = {"best-scores.txt.new-", "best-scores.txt.new-12-3.bak", "best-scores.txt.new-x-1",
+                             "best-scores.txt.damaged-1", "my-best-scores.txt.new-1-0"};
+    for (const char* name : ours) {
+        writeFile(folder.path() / name, kHead + "1 half a fi");
+    }
+    for (const char* name : notOurs) {
+        writeFile(folder.path() / name, "keep me");
+    }
+    PlayState play;
+    ScoreKeeper keeper;
+    keeper.load(play);
+    for (const char* name : ours) {
+        EXPECT_FALSE(fs::exists(folder.path() / name)) << name;
+        EXPECT_THAT(logText(folder), HasSubstr(std::string("Removed ./") + name + ", a write of the best scores cut short"));
+    }
+    for (const char* name : notOurs) {
+        EXPECT_EQ(readFile(folder.path() / name), "keep me") << name;
+    }
+    ASSERT_NE(play.bestScores.find("a.mp3"), nullptr);
+}
+
 plat::ReplaceStep failAt = plat::ReplaceStep::tempWritten;
 bool failing = true;
 bool failWhenAsked(plat::ReplaceStep step) { return !(failing && step == failAt); }
