@@ -72,14 +72,15 @@ void ScoreKeeper::load(PlayState& play) {
     if (reading.damaged) {
         std::string aside;
         if (plat::setAside(path_.c_str(), &aside, &error)) {
-            errorHandler.log("Best scores file %s is damaged (%s): kept as %s, %zu songs read from it", path_.c_str(),
-                             reading.problem.c_str(), aside.c_str(), reading.scores.size());
+            errorHandler.log("Best scores file %s is damaged (%s): kept as %s, %u songs read from it", path_.c_str(),
+                             reading.problem.c_str(), aside.c_str(), static_cast<unsigned>(reading.scores.size()));
         } else {
             writable_ = false;
             notWritable_ = path_ + " is damaged and could not be set aside";
-            errorHandler.log("Best scores file %s is damaged (%s) and could not be set aside (%s): %zu songs read, "
+            errorHandler.log("Best scores file %s is damaged (%s) and could not be set aside (%s): %u songs read, "
                              "none will be kept this time",
-                             path_.c_str(), reading.problem.c_str(), error.c_str(), reading.scores.size());
+                             path_.c_str(), reading.problem.c_str(), error.c_str(),
+                             static_cast<unsigned>(reading.scores.size()));
         }
     }
     play.bestScores = std::move(reading.scores);

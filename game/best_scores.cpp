@@ -283,7 +283,7 @@ ScoresReading parseBestScores(std::string&& content) {
     if (problem.what != nullptr) {
         reading.damaged = true;
         char text[96];
-        std::snprintf(text, sizeof text, "line %zu: %s", problem.line, problem.what);
+        std::snprintf(text, sizeof text, "line %lu: %s", static_cast<unsigned long>(problem.line), problem.what);
         reading.problem = text;
     }
     return reading;
