@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/score_keeper.h"
 #include "game/PlayState.h"
 #include "platform/music_folder.h"
 #include "platform/types.h"
@@ -67,6 +68,7 @@ public:
     unsigned int carList = 0;
     PlayState play;
     plat::MusicFolders musicFolders;  // where initGame looks for songs
+    ScoreKeeper scoreKeeper;  // the best scores on disk
 
     // --- bookkeeping of our own ---
     bool shutDownDone = false;   // shutdown has run; no frame work or drawing after it

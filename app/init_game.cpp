@@ -48,6 +48,7 @@ void Core::initGame() {
     errorHandler.log("#Initalized Audio");
 
     buildMusicList(musicFolders);
+    scoreKeeper.load(play);
 
     // Hidden once by window creation already; the game's quit shows it once.
     plat::showCursor(false);

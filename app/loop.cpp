@@ -49,6 +49,8 @@ void Core::drawScene() {
         return;  // the context and everything drawn with it are gone
     }
     ::drawScene(play, sceneView());
+    // The pass may have ended a song with a new best.
+    scoreKeeper.keep(play);
 }
 
 void Core::frame() {
@@ -90,6 +92,7 @@ void Core::shutdown() {
         return;
     }
     shutDownDone = true;
+    scoreKeeper.finish(play);
     fontHandler.releaseAll();
     audio.shutdown();
     play.musicList.clear();

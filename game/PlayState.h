@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "game/best_scores.h"
 #include "game/song_search.h"
 
 struct PlayState {
@@ -50,6 +51,25 @@ struct PlayState {
     int mouseCentreY = 0;
     std::uint16_t padButtonsLast = 0;  // pad buttons of the previous poll, for press edges
     SongSearch songSearch;             // type to jump in the song menus
+
+    // Best scores: the table, the song being played (its entry in musicList,
+    // kept for Space's replay), what the Score menu says of the song that
+    // ended last, and the bests set since the shell last took them to disk.
+    BestScores bestScores;
+    std::string playingSong;
+    struct SongEnd {
+        bool shown = false;    // the Score menu is for a song played to its end
+        int best = 0;
+        bool newBest = false;  // this run set it
+        bool notKept = false;  // it could not be written to disk
+        unsigned change = 0;   // its number among the bests set since start
+    } songEnd;
+    struct NewBest {
+        std::string song;
+        int score;
+    };
+    std::vector<NewBest> unsavedBests;
+    unsigned bestsSet = 0;
 };
 
 // What the game asks of the shell around it; the main loop carries it out.

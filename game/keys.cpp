@@ -118,6 +118,7 @@ ShellRequest processKeys(PlayState& play, double frameTime) {
                     errorHandler.log("Song name too long to open: %s", musicList[selectedSong].c_str());
                 } else {
                     audio.playSong(Dest);
+                    play.playingSong = musicList[selectedSong];
                     inMenu = false;
                     player.resetPoints();
                 }
@@ -164,4 +165,5 @@ void returnToMenu(PlayState& play) {
     play.comboBonus = 0;
     audio.stopSong();
     play.inMenu = true;
+    play.songEnd.shown = false;  // a stopped song has no score to keep
 }

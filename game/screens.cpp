@@ -1,6 +1,7 @@
 #include "game/screens.h"
 
 #include "audio/Audio.h"
+#include "game/Player.h"
 #include "game/carClass.h"
 
 void updateScreens(PlayState& play) {
@@ -10,6 +11,7 @@ void updateScreens(PlayState& play) {
         play.firstMenu = false;
         play.inMenu = true;
         play.paused = false;
+        keepBest(play, player.getPoints());
     }
 
     if (play.paused || play.inMenu) {
@@ -20,5 +22,20 @@ void updateScreens(PlayState& play) {
         }
     } else {
         play.menuFade = 0.0f;
+    }
+}
+
+void keepBest(PlayState& play, int points) {
+    PlayState::SongEnd& end = play.songEnd;
+    end = PlayState::SongEnd();
+    if (play.playingSong.empty()) {
+        return;
+    }
+    end.shown = true;
+    end.newBest = play.bestScores.offer(play.playingSong, points);
+    end.best = *play.bestScores.find(play.playingSong);
+    if (end.newBest) {
+        end.change = ++play.bestsSet;
+        play.unsavedBests.push_back({play.playingSong, points});
     }
 }

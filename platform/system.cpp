@@ -152,4 +152,6 @@ bool setCursorPos(int x, int y) {
     return SDL_WarpMouseGlobal(x, y) == 0;
 }
 
+void lowerThreadPriority() { SDL_SetThreadPriority(SDL_THREAD_PRIORITY_LOW); }
+
 }  // namespace plat

@@ -27,6 +27,10 @@ bool setCursorPos(int x, int y);
 // The cursor shown over the game's windows (IDC_CROSS; others keep the default).
 void setClassCursor(int cursorId);
 
+// Lowers the calling thread's scheduling priority: for work in the background
+// that must not take the main loop's turns on a busy machine.
+void lowerThreadPriority();
+
 // Tests only: pretend the display has this size (0, 0 goes back to the real one).
 void overrideScreenSize(int width, int height);
 

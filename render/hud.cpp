@@ -4,6 +4,8 @@
 
 #include <GL/gl.h>
 
+#include <cstdio>
+
 #include "audio/Audio.h"
 #include "game/Player.h"
 #include "game/song_search.h"
@@ -73,6 +75,12 @@ void drawHud(const PlayState& play, const SceneView& view) {
         if (!firstMenu) {
             fontHandler.print(5, pos(halfH + 100), pos(halfW - 350), 0, 255, 0, 0.8f, "Your Score: %i!",
                               player.getPoints());
+            // The song's best, in the free band above the help line.
+            const PlayState::SongEnd& end = play.songEnd;
+            if (end.shown) {
+                fontHandler.print(4, pos(halfH + 72), pos(halfW - 350), 255, 255, 0, 0.4f, "Best: %i%s%s", end.best,
+                                  end.newBest ? " - New Best!" : "", end.notKept ? " - Could Not Be Saved!" : "");
+            }
         } else {
             fontHandler.print(11, pos(halfH + 250), pos(halfW - 450), 0, 255, 0, 0.4f, "Welcome To Redavave!");
         }
@@ -98,7 +106,11 @@ void drawHud(const PlayState& play, const SceneView& view) {
                 // Where the selection is in a long list: just under the song
                 // line, in a band no other text of the menus uses.
                 char position[64];
-                formatSongPosition(selectedSong, static_cast<int>(play.musicList.size()), position, sizeof position);
+                const std::size_t length = formatSongPosition(selectedSong, static_cast<int>(play.musicList.size()),
+                                                              position, sizeof position);
+                if (const int* best = play.bestScores.find(play.musicList[static_cast<size_t>(selectedSong)])) {
+                    std::snprintf(position + length, sizeof position - length, "   Best: %i", *best);
+                }
                 fontHandler.print(14, pos(halfH - 15), 40, 255, 255, 0, 0.3f, "%s", position);
             } else {
                 fontHandler.print(10, pos(halfH + 20), 40, 255, 255, 255, 0.4f, "Selected: (no songs in %s)",

@@ -129,6 +129,7 @@ TEST_F(KeysTest, EnterPlaysTheSelectedSong) {
     play.selectedSong = 1;
     tap(VK_RETURN);
     EXPECT_EQ(audio.songPath, "resources/Music/" + gametest::kSongs[1]);
+    EXPECT_EQ(play.playingSong, gametest::kSongs[1]) << "the song whose best its end will offer";
     EXPECT_FALSE(play.inMenu);
 
     // A song of another music folder opens from where it lies, not by its shown name.
@@ -151,9 +152,12 @@ TEST_F(KeysTest, EnterFromPausedReturnsToTheRightMenu) {
         play.firstMenu = !songEndedBefore;
         player.addPoints(40);
         play.comboBonus = 10;
+        play.songEnd.shown = songEndedBefore;  // the best line of the song that ended before
         cars.spawn(0, 1);
         tap(VK_RETURN);
         EXPECT_EQ(state(), songEndedBefore ? State::Score : State::Welcome);
+        EXPECT_FALSE(play.songEnd.shown) << "a stopped song has no best to show";
+        EXPECT_TRUE(play.unsavedBests.empty()) << "and none to keep";
         EXPECT_FALSE(play.paused);
         EXPECT_EQ(player.getPoints(), 0);
         EXPECT_EQ(play.comboBonus, 0);

@@ -1,8 +1,9 @@
 // The Windows game under wine, driven with real X key events as a player on
 // Windows would drive it: the Welcome menu, one copy at a time, a song of each
 // of the five formats under names in several scripts played to the Score
-// screen, and the sound error box of a song that holds nothing. The game runs
-// from its own copy in each test's folder, as it would from an unzipped folder.
+// screen, a best score kept beside the exe, and the sound error box of a song
+// that holds nothing. The game runs from its own copy in each test's folder,
+// as it would from an unzipped folder.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/best_score_run.h"
 #include "tests/e2e/game_process.h"
 #include "tests/e2e/menu_walk.h"
 #include "tests/e2e/pictures.h"
@@ -127,6 +129,11 @@ TEST_F(WineGameTest, ASongOfEachFormatWithAnyNameIsPlayedToTheScore) {
     EXPECT_EQ(game.waitForExit(30.0), 0) << game.standardError();
     EXPECT_THAT(folder.logText(), ::testing::Not(HasSubstr("FMOD error"))) << folder.logText();
     expectClosingLines(folder.logLines());
+}
+
+// The best score file beside the exe, replaced with the Windows move call.
+TEST_F(WineGameTest, ASongPlayedTwiceKeepsItsBestOnScreenOnDiskAndAfterARestart) {
+    playTwiceAndRestart(folder, "wine_best_score", {60.0, 40.0});
 }
 
 TEST_F(WineGameTest, AnEmptySongGivesTheSoundErrorBoxAndExitCodeOne) {
