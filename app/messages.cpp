@@ -31,12 +31,6 @@ plat::LRESULT windowProc(plat::WindowHandle window, std::uint32_t message, plat:
 bool Core::handleMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
     (void)lParam;
     switch (message) {
-        case plat::WM_CREATE:
-            // The window is made; showing it, the rendering context and the
-            // textures keep this thread busy or waiting for a while, in which
-            // the sound libraries load on the side.
-            snd::loadLibrariesAhead();
-            return false;
         case plat::WM_DESTROY:
             errorHandler.log("#Game Closing! - Game By Rodadi Vuzivi");
             plat::postQuitMessage(0);
