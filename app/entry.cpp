@@ -5,7 +5,6 @@
 #include <string>
 
 #include "app/Core.h"
-#include "audio/engine/sound.h"
 #include "diag/ErrorHandler.h"
 #include "platform/home_folder.h"
 #include "platform/instance_lock.h"
@@ -38,9 +37,6 @@ int gameMain(plat::ModuleHandle instance, const char* commandLine) {
         instanceLock = nullptr;
         return 1;
     }
-    // The display, the window, its rendering context and the textures keep
-    // this thread busy for a while; the sound libraries load meanwhile.
-    snd::loadLibrariesAhead();
     // An installed game works in the player's data folder; its log starts there.
     for (const std::string& note : plat::enterGameFolder().notes) {
         errorHandler.log("%s", note.c_str());
