@@ -12,6 +12,14 @@
 #include "platform/system.h"
 #include "platform/window_internal.h"
 
+#if defined(REDAVAVE_HAVE_X11)
+#include <SDL_syswm.h>
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xatom.h>
+#define REDAVAVE_X11_FULL_SCREEN 1
+#endif
+#endif
+
 namespace plat {
 namespace {
 
@@ -159,6 +167,40 @@ SDL_Window* createSurface(WindowRecord* window, const char* title, int x, int y,
     return nullptr;
 }
 
+// Under X11, SDL asks the window manager for the full-screen state of a
+// window it has just shown and then watches the window for up to 100 ms to
+// see it change; a window that already covers the desktop never changes, so
+// every start waited all of that. Window managers read the same state from
+// the window when they first map it, which is when SDL itself sets it on a
+// window not yet shown: the window is made the desktop's size and borderless,
+// and the state is put on it before it is shown.
+bool fullScreenBeforeShowing() {
+#if defined(REDAVAVE_X11_FULL_SCREEN)
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, "x11") == 0;
+#else
+    return false;
+#endif
+}
+
+void askFullScreenState(SDL_Window* sdl) {
+#if defined(REDAVAVE_X11_FULL_SCREEN)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(sdl, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
+        return;
+    }
+    Display* display = info.info.x11.display;
+    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+    const Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    XChangeProperty(display, info.info.x11.window, state, XA_ATOM, 32, PropModeAppend,
+                    reinterpret_cast<const unsigned char*>(&fullScreen), 1);
+    XFlush(display);
+#else
+    (void)sdl;
+#endif
+}
+
 }  // namespace
 
 WindowHandle createWindow(std::uint32_t exStyle, const char* className, const char* title, std::uint32_t style, int x,
@@ -195,7 +237,17 @@ WindowHandle createWindow(std::uint32_t exStyle, const char* className, const ch
         x = (style & WS_POPUP) != 0 ? 0 : static_cast<int>(SDL_WINDOWPOS_UNDEFINED);
     }
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if ((style & WS_POPUP) != 0) {
+    const bool fullScreen = (style & WS_POPUP) != 0;
+    const bool stateBeforeShowing = fullScreen && fullScreenBeforeShowing();
+    if (stateBeforeShowing) {
+        SDL_Rect desktop{0, 0, clientWidth, clientHeight};
+        SDL_GetDisplayBounds(0, &desktop);
+        x = desktop.x;
+        y = desktop.y;
+        clientWidth = desktop.w;
+        clientHeight = desktop.h;
+        flags |= SDL_WINDOW_BORDERLESS;
+    } else if (fullScreen) {
         // The desktop's own full-screen state: panels step back, the display mode stays.
         flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP;
     }
@@ -203,6 +255,9 @@ WindowHandle createWindow(std::uint32_t exStyle, const char* className, const ch
     if (window->sdl == nullptr) {
         delete window;
         return nullptr;
+    }
+    if (stateBeforeShowing) {
+        askFullScreenState(window->sdl);
     }
     SDL_SetWindowData(window->sdl, "plat", window);
     detail::applyClassIcon(window->sdl, entry->windowClass.iconId);

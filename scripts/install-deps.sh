@@ -11,7 +11,7 @@ packages=(
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
   libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth xdotool imagemagick x11-utils ffmpeg
+  xvfb xauth xdotool libxtst-dev imagemagick x11-utils ffmpeg
   xfonts-base pulseaudio pulseaudio-utils
   dpkg-dev lintian desktop-file-utils appstream openbox
 )

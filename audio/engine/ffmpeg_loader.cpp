@@ -21,6 +21,9 @@ extern "C" {
 
 #include <cerrno>
 #include <cstdio>
+#include <thread>
+
+#include "audio/engine/sound.h"
 
 namespace {
 
@@ -61,6 +64,17 @@ Function resolve(Library library, const char* name) {
 }
 
 }  // namespace
+
+void snd::loadLibrariesAhead() {
+    static bool started = false;
+    if (started) {
+        return;
+    }
+    started = true;
+    // Whoever needs a library first waits for this thread's load to finish
+    // (the handles are set up once); nothing else is shared.
+    std::thread([] { handleOf(kUtil); }).detach();
+}
 
 // Forwards `name` (result type `result`, parameters `params`, call `args`) to
 // FFmpeg; `failed` is what a missing library answers.

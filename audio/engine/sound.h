@@ -123,4 +123,10 @@ protected:
 
 Result createSystem(System** system);
 
+// Starts loading the decoding libraries on a thread of their own, so that
+// the first createSystem finds them ready; where they are linked with the
+// program it does nothing. Call it while the program waits for something
+// else; calling it more than once or never is harmless.
+void loadLibrariesAhead();
+
 }  // namespace snd

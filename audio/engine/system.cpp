@@ -55,6 +55,10 @@ constexpr int kDecodeChunkFrames = 4096;
 
 }  // namespace
 
+#ifndef __linux__
+void loadLibrariesAhead() {}  // FFmpeg is linked with the program here
+#endif
+
 Result createSystem(System** system) {
     if (system == nullptr) {
         return ERR_BAD_ARGUMENT;

@@ -1,6 +1,8 @@
 // The sound where the player hears it, timed and counted at a PulseAudio null
 // sink that parec records: the time from the Enter key to the first sample of
-// the song, the time from an effect's start (what a collection does) to its
+// the song and from the P key to silence (the keys pressed from this process
+// through XTest, so that no helper program's start is in the figure), the
+// time from an effect's start (what a collection does) to its
 // first sample, and the dropouts a minute of a steady 1 kHz tone shows on a
 // quiet machine and with two busy processes on the cores. One table at the
 // end, all figures of one run side by side.
@@ -9,12 +11,16 @@
 // started with scripts/sound-server.sh. Without DISPLAY a private Xvfb is
 // started too. About a minute and a half.
 
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -122,6 +128,63 @@ private:
     pid_t xvfb = -1;
 };
 
+// Keys pressed into the game's window from this process, as the X server's
+// own input: the time taken is when the press leaves for the server.
+class Keyboard {
+public:
+    Keyboard() : display(XOpenDisplay(nullptr)) {
+        int event = 0, error = 0, major = 0, minor = 0;
+        usable = display != nullptr && XTestQueryExtension(display, &event, &error, &major, &minor);
+    }
+    ~Keyboard() {
+        if (display != nullptr) {
+            XCloseDisplay(display);
+        }
+    }
+    Keyboard(const Keyboard&) = delete;
+    Keyboard& operator=(const Keyboard&) = delete;
+
+    bool ready() const { return usable; }
+    // Keys go to `window` from now on (there is no window manager to move the focus).
+    void focus(unsigned long window) {
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+        XSync(display, False);
+    }
+    void down(KeySym key) { send(key, true); }
+    void up(KeySym key) { send(key, false); }
+    // Down and up; when the down went out.
+    Clock::time_point press(KeySym key) {
+        const Clock::time_point at = send(key, true);
+        send(key, false);
+        return at;
+    }
+
+private:
+    Clock::time_point send(KeySym key, bool down) {
+        const Clock::time_point at = Clock::now();
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), down ? True : False, CurrentTime);
+        XFlush(display);
+        XSync(display, False);
+        return at;
+    }
+    Display* display;
+    bool usable = false;
+};
+
+// The first frame at or after `from` that starts `frames` frames of silence
+// (every magnitude at most `threshold`), or -1.
+std::int64_t firstSilence(const SinkRecorder& recorder, std::int64_t from, int frames, float threshold) {
+    const std::vector<float> samples = recorder.left(from, recorder.frames());
+    int quiet = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        quiet = std::fabs(samples[i]) <= threshold ? quiet + 1 : 0;
+        if (quiet == frames) {
+            return from + static_cast<std::int64_t>(i) + 1 - frames;
+        }
+    }
+    return -1;
+}
+
 // Processes that keep one core each busy until stopped.
 class BusyLoops {
 public:
@@ -160,7 +223,7 @@ double perMinute(const ToneReport& report) {
 }
 
 struct GameFigures {
-    std::vector<double> enterMs;
+    std::vector<double> enterMs, pauseMs;
     ToneReport idle, busy;
     std::string trouble;
 };
@@ -180,35 +243,49 @@ GameFigures measureGame(const std::string& server) {
         figures.trouble = "parec records nothing";
         return figures;
     }
+    Keyboard keyboard;
+    if (!keyboard.ready()) {
+        figures.trouble = "no XTest on the display";
+        return figures;
+    }
     Launch launch;
     launch.soundServer = server;
     GameProcess game(folder, {"-window"}, launch);
-    if (game.waitForWindow() == 0 || !folder.waitForLogLine("#Initalized Audio")) {
+    const unsigned long window = game.waitForWindow();
+    if (window == 0 || !folder.waitForLogLine("#Initalized Audio")) {
         figures.trouble = "the game did not start: " + game.standardError();
         return figures;
     }
+    keyboard.focus(window);
     sleepFor(0.5);
 
-    // Enter, then back to the menu (P, Enter) and again.
+    // Enter, P, then back to the menu (Enter) and again.
     for (int round = 0; round < kEnterRounds; ++round) {
-        const std::int64_t mark = recorder.frames();
-        const auto pressed = Clock::now();
-        game.key({"Return"});
+        std::int64_t mark = recorder.frames();
+        const auto entered = keyboard.press(XK_Return);
         recorder.waitForFrames(mark + kSinkRate / 2, 5.0);
         const std::int64_t first = recorder.firstAbove(mark, 0.01f);
         if (first >= 0) {
-            figures.enterMs.push_back(msBetween(pressed, recorder.arrival(first)));
+            figures.enterMs.push_back(msBetween(entered, recorder.arrival(first)));
         }
-        sleepFor(0.3);
-        game.key({"p"});
+        sleepFor(0.3 + 0.013 * round);  // not in step with the output's blocks
+        mark = recorder.frames();
+        const auto paused = keyboard.press(XK_p);
+        recorder.waitForFrames(mark + kSinkRate / 4, 5.0);
+        const std::int64_t silent = firstSilence(recorder, mark, kBlockFrames, 0.01f);
+        if (silent >= 0) {
+            figures.pauseMs.push_back(msBetween(paused, recorder.arrival(silent)));
+        }
         sleepFor(0.2);
-        game.key({"Return"});
+        keyboard.press(XK_Return);
         sleepFor(0.5);
     }
 
     // The tone, with the ship steered out of the lane its objects come in.
-    game.key({"Return"});
-    run("xdotool keydown Left; sleep 0.8; xdotool keyup Left");
+    keyboard.press(XK_Return);
+    keyboard.down(XK_Left);
+    sleepFor(0.8);
+    keyboard.up(XK_Left);
     sleepFor(0.5);
     figures.idle = listenToTone(recorder);
     {
@@ -216,7 +293,7 @@ GameFigures measureGame(const std::string& server) {
         sleepFor(0.5);
         figures.busy = listenToTone(recorder);
     }
-    game.key({"Escape"});
+    keyboard.press(XK_Escape);
     game.waitForExit(20.0);
     std::fprintf(stderr, "%s", game.standardError().c_str());
     return figures;
@@ -298,11 +375,13 @@ int main() {
         return 1;
     }
     const Spread enter = spreadOf(game.enterMs);
+    const Spread pause = spreadOf(game.pauseMs);
     const Spread effect = spreadOf(effects);
     std::printf("\nload average 1 min: %.2f before, %.2f after\n", loadBefore, loadAverage());
     std::printf("%-40s %10s %10s %8s\n", "", "median", "worst", "count");
     std::printf("%-40s %8.1fms %8.1fms %8d\n", "Enter -> first song sample at the sink", enter.median, enter.worst,
                 enter.count);
+    std::printf("%-40s %8.1fms %8.1fms %8d\n", "P -> silence at the sink", pause.median, pause.worst, pause.count);
     std::printf("%-40s %8.1fms %8.1fms %8d\n", "effect start -> first sample at the sink", effect.median, effect.worst,
                 effect.count);
     std::printf("%-40s %10s %10s %8s\n", "", "per minute", "faulty", "blocks");

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -69,6 +72,26 @@ unsigned positionMs(snd::Channel* channel) {
     EXPECT_EQ(channel->getPosition(&position, snd::TIMEUNIT_MS), snd::OK);
     return position;
 }
+
+#ifndef _WIN32
+// The longest "Buffer Latency" the server at `server` reports for a playing
+// stream (pactl list sink-inputs), in milliseconds; -1 when it names none.
+double queuedAtServerMs(const std::string& server) {
+    const std::string command = "PULSE_SERVER='" + server + "' pactl list sink-inputs 2>/dev/null";
+    double longest = -1.0;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char line[512];
+        while (std::fgets(line, sizeof line, pipe) != nullptr) {
+            double usec = 0.0;
+            if (std::sscanf(line, " Buffer Latency: %lf usec", &usec) == 1) {
+                longest = std::max(longest, usec / 1000.0);
+            }
+        }
+        pclose(pipe);
+    }
+    return longest;
+}
+#endif
 
 float loudestValue(snd::Channel* channel, int* bin) {
     static float spectrum[8192];
@@ -550,7 +573,8 @@ TEST(EngineSpectrum, ScriptedSourceStandsInForTheAnalysisUntilCleared) {
 // opened: SDL asked for a driver that does not exist, or no driver named and
 // the sound server unreachable (on a machine with a sound card SDL may open
 // that instead; either way the song keeps time). All must end a song where
-// its length says.
+// its length says. On the server, the stream's queue never holds more than
+// the two 512-frame blocks (21.3 ms) that a new sound's delay rests on.
 TEST(EngineOutput, RealTimeOutputsPlaySongsToTheirEnd) {
     audiotest::TempDir scratch;
     const std::string path = audiotest::writeSong(scratch, "short", AudioFormat::Mp3, fixtures::tone(440.0, 0.4));
@@ -590,11 +614,21 @@ TEST(EngineOutput, RealTimeOutputsPlaySongsToTheirEnd) {
         const auto start = std::chrono::steady_clock::now();
         bool sawTone = false;
         bool playing = true;
+        double queuedMs = -1.0;
         while (channel->isPlaying(&playing) == snd::OK && playing &&
                std::chrono::steady_clock::now() - start < std::chrono::seconds(10)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             int bin = 0;
             sawTone = sawTone || (loudestValue(channel, &bin) > 0.1f && std::abs(bin - 440.0 / kBinHz) <= 1.0);
+#ifndef _WIN32
+            if (std::strcmp(system->outputName(), "pulse") == 0) {
+                queuedMs = std::max(queuedMs, queuedAtServerMs(c.server));
+            }
+#endif
+        }
+        if (std::strcmp(system->outputName(), "pulse") == 0) {
+            EXPECT_GT(queuedMs, 0.0) << "the server named no stream of ours";
+            EXPECT_LE(queuedMs, 2 * 512 * 1000.0 / 48000 + 2.0) << "queued at the server while playing, ms";
         }
         const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_FALSE(playing);
