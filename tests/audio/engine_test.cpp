@@ -693,7 +693,6 @@ TEST_F(ServerLossTest, RestartedServerTakesOverFromTheClockAndTheSongGoesOnWitho
         audiotest::writeSong(scratch, "long", AudioFormat::Flac, fixtures::tone(440.0, kSongSeconds));
     auto [sound, channel] = audiotest::play(system, path, true);
     ASSERT_NE(channel, nullptr);
-    const auto begin = std::chrono::steady_clock::now();
     auto secondsSince = [](std::chrono::steady_clock::time_point from) {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
     };
