@@ -19,6 +19,12 @@
 // usual priorities the gaps came from the server's side: no underflow was
 // reported to us, and a plain client with 32 ms queued had them too.
 //
+// When the server goes away (restarted, or our sink removed) the game goes on
+// on a silent clock from that moment, whether or not the server had asked for
+// any sound yet, and the server is asked again every two seconds from
+// libpulse's event thread; a new stream takes over from the clock at the
+// frame it reached. The game's thread and the clock never wait for that.
+//
 // libpulse is opened on first use, so that a machine without it starts as
 // fast and falls back to SDL's drivers.
 
@@ -52,8 +58,11 @@ namespace {
 constexpr int kTargetBlocks = 2;
 
 // While the server is away the game plays on a silent clock and asks the
-// server again this often.
+// server again this often; a try that has had no answer after kGiveUpSeconds
+// (a server that takes the connection and then hangs, or is just going away)
+// is dropped for a new one.
 constexpr int kRetrySeconds = 2;
+constexpr int kGiveUpSeconds = 5;
 
 struct PulseApi {
     decltype(&pa_threaded_mainloop_new) mainloopNew = nullptr;
@@ -312,13 +321,17 @@ private:
             const int error = context != nullptr ? pa.contextErrno(context) : PA_ERR_UNKNOWN;
             tell(OutputEvent::Lost, pa.errorText(error));
         }
-        retryLater();
+        retryIn(kRetrySeconds);
     }
 
     // The new stream is ready and has not been asked for sound yet: the
     // clock stops here and the stream goes on from the frame it reached.
     void comeBack() {
         noteServer();
+        if (retryTimer != nullptr) {
+            pa_mainloop_api* loop = pa.mainloopApi(mainloop);
+            loop->time_restart(retryTimer, nullptr);
+        }
         fallback.reset();
         away.store(false);
         tell(OutputEvent::Back, nullptr);
@@ -337,10 +350,11 @@ private:
         impl(system)->tellOutput(event, detail);
     }
 
-    void retryLater() {
+    // A new try at the server `seconds` from now, in place of any earlier.
+    void retryIn(int seconds) {
         timeval when{};
         gettimeofday(&when, nullptr);
-        when.tv_sec += kRetrySeconds;
+        when.tv_sec += seconds;
         pa_mainloop_api* loop = pa.mainloopApi(mainloop);
         if (retryTimer == nullptr) {
             retryTimer = loop->time_new(loop, &when, &PulseOutput::onRetry, this);
@@ -356,6 +370,8 @@ private:
         self->dropConnection();
         if (!self->newContext()) {
             self->lose();
+        } else if (PA_CONTEXT_IS_GOOD(self->pa.contextState(self->context))) {
+            self->retryIn(kGiveUpSeconds);
         }
     }
 

@@ -760,6 +760,38 @@ TEST_F(ServerLossTest, RestartedServerTakesOverFromTheClockAndTheSongGoesOnWitho
         EXPECT_NE(detail.find(server.address()), std::string::npos) << detail;
     }
 }
+// A try that reaches a server which takes the connection and never answers
+// (one that hangs, or is only just going away) is given up after a while for
+// a new one, which finds the server back.
+TEST_F(ServerLossTest, TryAtAServerThatHangsIsGivenUpForANewOne) {
+    soundserver::PrivateServer server;
+    ASSERT_TRUE(server.start());
+    start(server.address());
+    if (HasFatalFailure()) return;
+    audiotest::TempDir scratch;
+    const std::string path = audiotest::writeSong(scratch, "long", AudioFormat::Flac, fixtures::tone(440.0, 20.0));
+    auto [sound, channel] = audiotest::play(system, path, true);
+    ASSERT_NE(channel, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    server.stop();
+    // The first try comes two seconds after the loss and hangs here; the
+    // server comes back beside it.
+    soundserver::MuteServer mute(server.address());
+    ASSERT_TRUE(mute.listening());
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    EXPECT_STREQ(system->outputName(), "silent");
+    mute.stepAside();
+    ASSERT_TRUE(server.start());
+    const auto restarted = std::chrono::steady_clock::now();
+    while (std::string(system->outputName()) != "pulse" &&
+           std::chrono::steady_clock::now() - restarted < std::chrono::seconds(12)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double back = std::chrono::duration<double>(std::chrono::steady_clock::now() - restarted).count();
+    EXPECT_STREQ(system->outputName(), "pulse");
+    EXPECT_LT(back, 6.0);  // the hung try is dropped 5 s after it began
+    EXPECT_EQ(told(), (std::vector<snd::OutputEvent>{snd::OutputEvent::Lost, snd::OutputEvent::Back}));
+}
 #endif
 
 }  // namespace

@@ -47,6 +47,22 @@ int connectTo(const std::string& path) {
     return fd;
 }
 
+// A socket listening at `path`; -1 when it cannot be made.
+int listenAt(const std::string& path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    unlink(path.c_str());
+    if (fd >= 0 && (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 8) != 0)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::string pathOf(const std::string& server) { return server.rfind("unix:", 0) == 0 ? server.substr(5) : server; }
+
 bool writeAll(int fd, const unsigned char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t wrote = send(fd, data, size, MSG_NOSIGNAL);
@@ -102,23 +118,31 @@ bool PrivateServer::start() {
 
 void PrivateServer::stop() { script("stop", dir_); }
 
+MuteServer::MuteServer(const std::string& address) : path_(pathOf(address)), listener_(listenAt(path_)) {}
+
+MuteServer::~MuteServer() {
+    if (listener_ >= 0) {
+        close(listener_);
+    }
+    stepAside();
+}
+
+void MuteServer::stepAside() {
+    if (!path_.empty()) {
+        unlink(path_.c_str());
+        path_.clear();
+    }
+}
+
 PulseProxy::PulseProxy(const std::string& server)
-    : server_(server.rfind("unix:", 0) == 0 ? server.substr(5) : server),
+    : server_(pathOf(server)),
       dir_(testworld::makeTempFolder("proxy").string()),
       socketPath_(dir_ + "/native") {
     if (FILE* config = std::fopen(clientConfig().c_str(), "w")) {
         std::fputs("autospawn = no\nenable-shm = no\nenable-memfd = no\n", config);
         std::fclose(config);
     }
-    listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath_.c_str());
-    if (listener_ >= 0 && (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-                           listen(listener_, 8) != 0)) {
-        close(listener_);
-        listener_ = -1;
-    }
+    listener_ = listenAt(socketPath_);
     if (listener_ >= 0) {
         thread_ = std::thread([this] { run(); });
     }

@@ -36,6 +36,24 @@ private:
     std::string address_;
 };
 
+// Takes connections at a socket and never answers them: a server that hangs.
+class MuteServer {
+public:
+    // Listens at `address` (unix:PATH), in place of whatever socket is there.
+    explicit MuteServer(const std::string& address);
+    ~MuteServer();  // the socket goes too, and with it the connections it held
+    MuteServer(const MuteServer&) = delete;
+    MuteServer& operator=(const MuteServer&) = delete;
+    bool listening() const { return listener_ >= 0; }
+    // Frees the address for another server; the connections taken so far
+    // go on hanging.
+    void stepAside();
+
+private:
+    std::string path_;
+    int listener_ = -1;
+};
+
 // Listens at a socket of its own and passes each connection on to a real
 // server, byte for byte, except the first one: once its playback stream has
 // been created, the server's answer is passed on with no request for sound
