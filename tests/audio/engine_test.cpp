@@ -633,6 +633,22 @@ protected:
         ASSERT_EQ(system->init(16, 0, nullptr), snd::OK);
         ASSERT_STREQ(system->outputName(), "pulse");
     }
+    // A stream of a 440 Hz tone started on the system.
+    void playTone(double seconds) {
+        const std::string path =
+            audiotest::writeSong(scratch, "tone", AudioFormat::Flac, fixtures::tone(440.0, seconds));
+        const audiotest::Playing playing = audiotest::play(system, path, true);
+        sound = playing.sound;
+        channel = playing.channel;
+        ASSERT_NE(channel, nullptr);
+    }
+    // Starts `server`, a system on it, and the tone.
+    void playOn(soundserver::PrivateServer& server, double seconds) {
+        ASSERT_TRUE(server.start());
+        start(server.address());
+        if (HasFatalFailure()) return;
+        playTone(seconds);
+    }
     static void watch(snd::OutputEvent event, const char* detail, void* user) {
         auto* self = static_cast<ServerLossTest*>(user);
         std::lock_guard<std::mutex> lock(self->mutex);
@@ -649,6 +665,9 @@ protected:
     testenv::Scoped keepServer{"PULSE_SERVER"};
     testenv::Scoped keepClientConfig{"PULSE_CLIENTCONFIG"};
     snd::System* system = nullptr;
+    audiotest::TempDir scratch;
+    snd::Sound* sound = nullptr;
+    snd::Channel* channel = nullptr;
     std::mutex mutex;
     std::vector<snd::OutputEvent> events;
     std::vector<std::string> details;
@@ -660,10 +679,8 @@ TEST_F(ServerLossTest, ServerGoneBeforeItsFirstRequestLeavesTheSongOnTheClock) {
     start(proxy.address(), proxy.clientConfig());
     if (HasFatalFailure()) return;
     ASSERT_TRUE(proxy.waitForStreamReady(5.0)) << "the stand-in never saw the stream made";
-    audiotest::TempDir scratch;
-    const std::string path = audiotest::writeSong(scratch, "second", AudioFormat::Flac, fixtures::tone(440.0, 1.0));
-    auto [sound, channel] = audiotest::play(system, path, true);
-    ASSERT_NE(channel, nullptr);
+    playTone(1.0);
+    if (HasFatalFailure()) return;
     proxy.cut();
 
     const auto begin = std::chrono::steady_clock::now();
@@ -684,15 +701,9 @@ TEST_F(ServerLossTest, ServerGoneBeforeItsFirstRequestLeavesTheSongOnTheClock) {
 
 TEST_F(ServerLossTest, RestartedServerTakesOverFromTheClockAndTheSongGoesOnWithoutAJump) {
     soundserver::PrivateServer server;
-    ASSERT_TRUE(server.start());
-    start(server.address());
-    if (HasFatalFailure()) return;
-    audiotest::TempDir scratch;
     constexpr double kSongSeconds = 8.0;
-    const std::string path =
-        audiotest::writeSong(scratch, "long", AudioFormat::Flac, fixtures::tone(440.0, kSongSeconds));
-    auto [sound, channel] = audiotest::play(system, path, true);
-    ASSERT_NE(channel, nullptr);
+    playOn(server, kSongSeconds);
+    if (HasFatalFailure()) return;
     auto secondsSince = [](std::chrono::steady_clock::time_point from) {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
     };
@@ -765,13 +776,8 @@ TEST_F(ServerLossTest, RestartedServerTakesOverFromTheClockAndTheSongGoesOnWitho
 // a new one, which finds the server back.
 TEST_F(ServerLossTest, TryAtAServerThatHangsIsGivenUpForANewOne) {
     soundserver::PrivateServer server;
-    ASSERT_TRUE(server.start());
-    start(server.address());
+    playOn(server, 20.0);
     if (HasFatalFailure()) return;
-    audiotest::TempDir scratch;
-    const std::string path = audiotest::writeSong(scratch, "long", AudioFormat::Flac, fixtures::tone(440.0, 20.0));
-    auto [sound, channel] = audiotest::play(system, path, true);
-    ASSERT_NE(channel, nullptr);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     server.stop();
     // The first try comes two seconds after the loss and hangs here; the
