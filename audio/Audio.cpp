@@ -9,6 +9,18 @@ namespace {
 constexpr float kBinWidthHz = 2.9296875f;  // 24000 Hz / 8192 bins, whatever the song's rate
 constexpr float kPeakFloor = 0.01f;
 
+// The engine's news of its output, told on its output thread: the lines go
+// to the log through a handler of that thread's own.
+ErrorHandler outputLog;
+
+void logOutput(snd::OutputEvent event, const char* detail, void*) {
+    if (event == snd::OutputEvent::Lost) {
+        outputLog.log("#Sound Output Lost: %s", detail);
+    } else {
+        outputLog.log("#Sound Output Back: %s", detail);
+    }
+}
+
 // A call on a handle the engine never gave out answers like the engine does
 // for a stale handle, instead of calling through a null pointer.
 template <typename Handle, typename Call>
@@ -53,6 +65,7 @@ void Audio::init() {
                         version, kRequiredSoundVersion);
         errors.show();
     }
+    system->setOutputWatcher(&logOutput, nullptr);
     checkResult(system->init(16, 0, nullptr), 0);
     checkResult(system->createSound("resources/Sounds/blockHit.mp3", snd::MODE_HARDWARE, nullptr, &blockHitSound), 0);
     checkResult(system->createSound("resources/Sounds/bonusHit.mp3", snd::MODE_SOFTWARE, nullptr, &bonusHitSound), 0);

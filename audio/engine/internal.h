@@ -77,6 +77,8 @@ struct SystemImpl final : System {
     int newestStream = -1;  // the channel that plays the newest stream: never taken over
 
     std::unique_ptr<Output> output;
+    OutputWatcher outputWatcher = nullptr;  // set before init
+    void* outputWatcherUser = nullptr;
     bool offline = false;
     std::mutex decodeMutex;
     std::condition_variable decodeWake;
@@ -100,6 +102,8 @@ struct SystemImpl final : System {
     bool pump(int ahead, int chunk);
     void decodeLoop();
     void shutDownOutput();
+    // An output's news for the watcher, from the output's own thread.
+    void tellOutput(OutputEvent event, const char* detail) const;
 };
 
 inline SystemImpl* impl(System* system) { return static_cast<SystemImpl*>(system); }

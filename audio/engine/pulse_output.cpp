@@ -19,6 +19,12 @@
 // usual priorities the gaps came from the server's side: no underflow was
 // reported to us, and a plain client with 32 ms queued had them too.
 //
+// When the server goes away (restarted, or our sink removed) the game goes on
+// on a silent clock from that moment, whether or not the server had asked for
+// any sound yet, and the server is asked again every two seconds from
+// libpulse's event thread; a new stream takes over from the clock at the
+// frame it reached. The game's thread and the clock never wait for that.
+//
 // libpulse is opened on first use, so that a machine without it starts as
 // fast and falls back to SDL's drivers.
 
@@ -31,9 +37,12 @@
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 #include <sched.h>
+#include <sys/time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -47,6 +56,13 @@ namespace {
 // The server keeps this many 512-frame blocks queued: 21 ms, enough for the
 // measurements above.
 constexpr int kTargetBlocks = 2;
+
+// While the server is away the game plays on a silent clock and asks the
+// server again this often; a try that has had no answer after kGiveUpSeconds
+// (a server that takes the connection and then hangs, or is just going away)
+// is dropped for a new one.
+constexpr int kRetrySeconds = 2;
+constexpr int kGiveUpSeconds = 5;
 
 struct PulseApi {
     decltype(&pa_threaded_mainloop_new) mainloopNew = nullptr;
@@ -64,6 +80,9 @@ struct PulseApi {
     decltype(&pa_context_unref) contextUnref = nullptr;
     decltype(&pa_context_get_state) contextState = nullptr;
     decltype(&pa_context_set_state_callback) contextOnState = nullptr;
+    decltype(&pa_context_errno) contextErrno = nullptr;
+    decltype(&pa_context_get_server) contextServer = nullptr;
+    decltype(&pa_strerror) errorText = nullptr;
     decltype(&pa_stream_new) streamNew = nullptr;
     decltype(&pa_stream_connect_playback) streamConnect = nullptr;
     decltype(&pa_stream_disconnect) streamDisconnect = nullptr;
@@ -99,6 +118,9 @@ struct PulseApi {
         find(contextUnref, "pa_context_unref");
         find(contextState, "pa_context_get_state");
         find(contextOnState, "pa_context_set_state_callback");
+        find(contextErrno, "pa_context_errno");
+        find(contextServer, "pa_context_get_server");
+        find(errorText, "pa_strerror");
         find(streamNew, "pa_stream_new");
         find(streamConnect, "pa_stream_connect_playback");
         find(streamDisconnect, "pa_stream_disconnect");
@@ -138,24 +160,19 @@ public:
             return;
         }
         pa.lock(mainloop);
-        if (stream != nullptr) {
-            pa.streamOnWrite(stream, nullptr, nullptr);
-            pa.streamOnState(stream, nullptr, nullptr);
-            pa.streamDisconnect(stream);
-            pa.streamUnref(stream);
+        if (retryTimer != nullptr) {
+            pa_mainloop_api* loop = pa.mainloopApi(mainloop);
+            loop->time_free(retryTimer);
         }
-        if (context != nullptr) {
-            pa.contextOnState(context, nullptr, nullptr);
-            pa.contextDisconnect(context);
-            pa.contextUnref(context);
-        }
+        dropConnection();
         pa.unlock(mainloop);
         pa.mainloopStop(mainloop);
         pa.mainloopFree(mainloop);
         fallback.reset();
     }
 
-    const char* name() const override { return "pulse"; }
+    // "silent" while the server is away and the game plays to a clock.
+    const char* name() const override { return away.load() ? "silent" : "pulse"; }
 
     bool open(System* target) {
         system = target;
@@ -163,24 +180,32 @@ public:
         if (mainloop == nullptr) {
             return false;
         }
-        context = pa.contextNew(pa.mainloopApi(mainloop), "Redavave");
-        if (context == nullptr) {
-            return false;
-        }
-        pa.contextOnState(context, &PulseOutput::onContextState, this);
-        // The server the player's setup names (PULSE_SERVER, client.conf);
-        // none is started for us.
-        if (pa.contextConnect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
-            pa.mainloopStart(mainloop) < 0) {
+        if (!newContext() || pa.mainloopStart(mainloop) < 0) {
             return false;
         }
         pa.lock(mainloop);
         const bool ready = connect();
+        opened = ready;
+        if (ready) {
+            noteServer();
+        }
         pa.unlock(mainloop);
         return ready;
     }
 
 private:
+    // With the main loop locked (or not yet running): a context that
+    // connects to the server the player's setup names (PULSE_SERVER,
+    // client.conf); none is started for us.
+    bool newContext() {
+        context = pa.contextNew(pa.mainloopApi(mainloop), "Redavave");
+        if (context == nullptr) {
+            return false;
+        }
+        pa.contextOnState(context, &PulseOutput::onContextState, this);
+        return pa.contextConnect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+    }
+
     // With the main loop locked: the context and then the stream ready.
     bool connect() {
         for (;;) {
@@ -193,6 +218,24 @@ private:
             }
             pa.wait(mainloop);
         }
+        if (!newStream()) {
+            return false;
+        }
+        for (;;) {
+            const pa_stream_state_t state = pa.streamState(stream);
+            if (state == PA_STREAM_READY) {
+                return true;
+            }
+            if (!PA_STREAM_IS_GOOD(state)) {
+                return false;
+            }
+            pa.wait(mainloop);
+        }
+    }
+
+    // With the main loop locked and the context ready: the playback stream
+    // asked for.
+    bool newStream() {
         pa_sample_spec sampleFormat{};
         sampleFormat.format = PA_SAMPLE_FLOAT32NE;
         sampleFormat.rate = kMixRate;
@@ -213,39 +256,122 @@ private:
         if (pa.streamConnect(stream, nullptr, &attributes, flags, nullptr, nullptr) < 0) {
             return false;
         }
-        for (;;) {
-            const pa_stream_state_t state = pa.streamState(stream);
-            if (state == PA_STREAM_READY) {
-                return true;
-            }
-            if (!PA_STREAM_IS_GOOD(state)) {
-                return false;
-            }
-            pa.wait(mainloop);
+        return true;
+    }
+
+    // With the main loop locked: the stream and the context let go.
+    void dropConnection() {
+        if (stream != nullptr) {
+            pa.streamOnWrite(stream, nullptr, nullptr);
+            pa.streamOnState(stream, nullptr, nullptr);
+            pa.streamDisconnect(stream);
+            pa.streamUnref(stream);
+            stream = nullptr;
+        }
+        if (context != nullptr) {
+            pa.contextOnState(context, nullptr, nullptr);
+            pa.contextDisconnect(context);
+            pa.contextUnref(context);
+            context = nullptr;
         }
     }
 
     static void onContextState(pa_context*, void* user) {
         auto* self = static_cast<PulseOutput*>(user);
         self->pa.signal(self->mainloop, 0);
-        self->checkLost();
+        self->stateChanged();
     }
 
     static void onStreamState(pa_stream*, void* user) {
         auto* self = static_cast<PulseOutput*>(user);
         self->pa.signal(self->mainloop, 0);
-        self->checkLost();
+        self->stateChanged();
     }
 
-    // The server went away while playing: the game goes on, silently, at the
-    // pace of a clock.
-    void checkLost() {
-        if (fallback != nullptr || stream == nullptr) {
+    // Until open() has its stream it decides alone. From then on a server
+    // that goes away, whether or not it has asked for sound yet, leaves the
+    // game on a silent clock, and the server is asked again until it
+    // answers; then the stream takes over from the clock.
+    void stateChanged() {
+        if (!opened) {
             return;
         }
-        const bool lost = !PA_CONTEXT_IS_GOOD(pa.contextState(context)) || !PA_STREAM_IS_GOOD(pa.streamState(stream));
-        if (lost && played) {
+        const pa_context_state_t contextState = pa.contextState(context);
+        const pa_stream_state_t streamState = stream != nullptr ? pa.streamState(stream) : PA_STREAM_UNCONNECTED;
+        if (!PA_CONTEXT_IS_GOOD(contextState) || (stream != nullptr && !PA_STREAM_IS_GOOD(streamState))) {
+            lose();
+        } else if (fallback == nullptr) {
+            return;  // playing
+        } else if (contextState == PA_CONTEXT_READY && stream == nullptr) {
+            if (!newStream()) {
+                lose();
+            }
+        } else if (streamState == PA_STREAM_READY) {
+            comeBack();
+        }
+    }
+
+    // The server went away, or a new try to reach it failed.
+    void lose() {
+        if (fallback == nullptr) {
+            // The stream's requests stop; the clock's go on from the same
+            // frame. Nothing here mixes, so the two never meet.
             fallback = openSilentOutput(system);
+            away.store(true);
+            const int error = context != nullptr ? pa.contextErrno(context) : PA_ERR_UNKNOWN;
+            tell(OutputEvent::Lost, pa.errorText(error));
+        }
+        retryIn(kRetrySeconds);
+    }
+
+    // The new stream is ready and has not been asked for sound yet: the
+    // clock stops here and the stream goes on from the frame it reached.
+    void comeBack() {
+        noteServer();
+        if (retryTimer != nullptr) {
+            pa_mainloop_api* loop = pa.mainloopApi(mainloop);
+            loop->time_restart(retryTimer, nullptr);
+        }
+        fallback.reset();
+        away.store(false);
+        tell(OutputEvent::Back, nullptr);
+    }
+
+    // With the context ready: the address it reached, for the log.
+    void noteServer() {
+        const char* address = pa.contextServer(context);
+        std::snprintf(server, sizeof server, "%s", address != nullptr ? address : "?");
+    }
+
+    void tell(OutputEvent event, const char* reason) {
+        char detail[sizeof server + 128];
+        std::snprintf(detail, sizeof detail, "PulseAudio server %s%s%s", server, reason != nullptr ? ": " : "",
+                      reason != nullptr ? reason : "");
+        impl(system)->tellOutput(event, detail);
+    }
+
+    // A new try at the server `seconds` from now, in place of any earlier.
+    void retryIn(int seconds) {
+        timeval when{};
+        gettimeofday(&when, nullptr);
+        when.tv_sec += seconds;
+        pa_mainloop_api* loop = pa.mainloopApi(mainloop);
+        if (retryTimer == nullptr) {
+            retryTimer = loop->time_new(loop, &when, &PulseOutput::onRetry, this);
+        } else {
+            loop->time_restart(retryTimer, &when);
+        }
+    }
+
+    // In the event thread, so that neither the game nor the clock waits for
+    // the server.
+    static void onRetry(pa_mainloop_api*, pa_time_event*, const timeval*, void* user) {
+        auto* self = static_cast<PulseOutput*>(user);
+        self->dropConnection();
+        if (!self->newContext()) {
+            self->lose();
+        } else if (PA_CONTEXT_IS_GOOD(self->pa.contextState(self->context))) {
+            self->retryIn(kGiveUpSeconds);
         }
     }
 
@@ -256,7 +382,6 @@ private:
             self->raised = true;
             raiseMixingThread();
         }
-        self->played = true;
         const std::size_t blocks = std::max<std::size_t>(1, bytes / kBlockBytes);
         for (std::size_t i = 0; i < blocks; ++i) {
             self->system->mix(self->block.data(), kDeviceBufferFrames);
@@ -271,8 +396,12 @@ private:
     pa_stream* stream = nullptr;
     std::vector<float> block;
     bool raised = false;  // event thread only
-    bool played = false;  // event thread only
-    std::unique_ptr<Output> fallback;
+    // The rest with the main loop locked.
+    bool opened = false;
+    std::unique_ptr<Output> fallback;  // the clock that mixes while the server is away
+    pa_time_event* retryTimer = nullptr;
+    char server[256] = {};
+    std::atomic<bool> away{false};  // read by name() on the game's thread
 };
 
 }  // namespace

@@ -50,6 +50,15 @@ inline constexpr unsigned MODE_2D = 0x08;
 inline constexpr unsigned MODE_HARDWARE = 0x20;
 inline constexpr unsigned MODE_SOFTWARE = 0x40;
 
+// What became of the sound output while the game runs.
+enum class OutputEvent : int {
+    Lost,  // the sound server went away: the game plays on, silently, at the pace of a clock
+    Back,  // the server answers again and plays from where the clock stood
+};
+// `detail` names the output and, when it is lost, why. Called on an engine
+// thread, never the game's, and never while mixing.
+using OutputWatcher = void (*)(OutputEvent event, const char* detail, void* user);
+
 class Sound {
 public:
     // For a stream the length is first estimated from the file's packets, and
@@ -113,7 +122,11 @@ public:
     // channel that the game's thread is changing just then sits the block out.
     void mix(float* out, int frames);
 
-    // "sdl:<driver>", "silent" (no device: a real-time clock) or "offline".
+    // Set before init; nullptr tells no one.
+    void setOutputWatcher(OutputWatcher watcher, void* user);
+
+    // "pulse", "sdl:<driver>", "silent" (no device, or the server went away:
+    // a real-time clock) or "offline".
     const char* outputName() const;
 
 protected:

@@ -127,6 +127,18 @@ Result System::init(int maxChannels, unsigned /*flags*/, void* /*extraDriverData
     return OK;
 }
 
+void System::setOutputWatcher(OutputWatcher watcher, void* user) {
+    SystemImpl* self = impl(this);
+    self->outputWatcher = watcher;
+    self->outputWatcherUser = user;
+}
+
+void SystemImpl::tellOutput(OutputEvent event, const char* detail) const {
+    if (outputWatcher != nullptr) {
+        outputWatcher(event, detail, outputWatcherUser);
+    }
+}
+
 const char* System::outputName() const {
     const SystemImpl* self = static_cast<const SystemImpl*>(this);
     if (self->offline) {

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
@@ -20,6 +21,9 @@
 #include "audio/engine/testing.h"
 #include "tests/audio/audio_test_support.h"
 #include "tests/support/test_env.h"
+#ifndef _WIN32
+#include "tests/support/sound_server.h"
+#endif
 
 using audiotest::kBinHz;
 using fixtures::AudioFormat;
@@ -638,5 +642,205 @@ TEST(EngineOutput, RealTimeOutputsPlaySongsToTheirEnd) {
         EXPECT_EQ(system->release(), snd::OK);
     }
 }
+
+#ifndef _WIN32
+// The PulseAudio output when its server goes away: from that moment the song
+// keeps time on a silent clock, the server is asked again every two seconds
+// or so, and when it answers its stream goes on from where the clock stood.
+// Needs the test run's PulseAudio (REDAVAVE_SOUND_SERVER); the server that
+// goes away is a stand-in in front of it, or a private one.
+class ServerLossTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* server = std::getenv("REDAVAVE_SOUND_SERVER");
+        if (server == nullptr || *server == '\0') {
+            GTEST_SKIP() << "needs a PulseAudio (REDAVAVE_SOUND_SERVER); scripts/test.sh starts one";
+        }
+        shared = server;
+    }
+    void TearDown() override {
+        if (system != nullptr) {
+            EXPECT_EQ(system->release(), snd::OK);
+        }
+    }
+
+    // A system on the PulseAudio at `server`, its output news kept.
+    void start(const std::string& server, const std::string& clientConfig = {}) {
+        testenv::unset("SDL_AUDIODRIVER");
+        if (!clientConfig.empty()) {
+            testenv::set("PULSE_CLIENTCONFIG", clientConfig.c_str());
+        }
+        testenv::set("PULSE_SERVER", server.c_str());
+        ASSERT_EQ(snd::createSystem(&system), snd::OK);
+        system->setOutputWatcher(&ServerLossTest::watch, this);
+        ASSERT_EQ(system->init(16, 0, nullptr), snd::OK);
+        ASSERT_STREQ(system->outputName(), "pulse");
+    }
+    // A stream of a 440 Hz tone started on the system.
+    void playTone(double seconds) {
+        const std::string path =
+            audiotest::writeSong(scratch, "tone", AudioFormat::Flac, fixtures::tone(440.0, seconds));
+        const audiotest::Playing playing = audiotest::play(system, path, true);
+        sound = playing.sound;
+        channel = playing.channel;
+        ASSERT_NE(channel, nullptr);
+    }
+    // Starts `server`, a system on it, and the tone.
+    void playOn(soundserver::PrivateServer& server, double seconds) {
+        ASSERT_TRUE(server.start());
+        start(server.address());
+        if (HasFatalFailure()) return;
+        playTone(seconds);
+    }
+    static void watch(snd::OutputEvent event, const char* detail, void* user) {
+        auto* self = static_cast<ServerLossTest*>(user);
+        std::lock_guard<std::mutex> lock(self->mutex);
+        self->events.push_back(event);
+        self->details.push_back(detail);
+    }
+    std::vector<snd::OutputEvent> told() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return events;
+    }
+
+    std::string shared;
+    testenv::Scoped keepDriver{"SDL_AUDIODRIVER"};
+    testenv::Scoped keepServer{"PULSE_SERVER"};
+    testenv::Scoped keepClientConfig{"PULSE_CLIENTCONFIG"};
+    snd::System* system = nullptr;
+    audiotest::TempDir scratch;
+    snd::Sound* sound = nullptr;
+    snd::Channel* channel = nullptr;
+    std::mutex mutex;
+    std::vector<snd::OutputEvent> events;
+    std::vector<std::string> details;
+};
+
+TEST_F(ServerLossTest, ServerGoneBeforeItsFirstRequestLeavesTheSongOnTheClock) {
+    soundserver::PulseProxy proxy(shared);
+    ASSERT_TRUE(proxy.listening());
+    start(proxy.address(), proxy.clientConfig());
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(proxy.waitForStreamReady(5.0)) << "the stand-in never saw the stream made";
+    playTone(1.0);
+    if (HasFatalFailure()) return;
+    proxy.cut();
+
+    const auto begin = std::chrono::steady_clock::now();
+    bool playing = true;
+    while (channel->isPlaying(&playing) == snd::OK && playing &&
+           std::chrono::steady_clock::now() - begin < std::chrono::seconds(6)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_FALSE(playing) << "the song stood still once the server was gone";
+    EXPECT_EQ(positionMs(channel), lengthMs(sound));
+    EXPECT_GT(elapsed, 0.8);  // in real time, not raced through
+    const std::vector<snd::OutputEvent> news = told();
+    ASSERT_FALSE(news.empty());
+    EXPECT_EQ(news.front(), snd::OutputEvent::Lost);
+    EXPECT_EQ(std::count(news.begin(), news.end(), snd::OutputEvent::Lost), 1);
+}
+
+TEST_F(ServerLossTest, RestartedServerTakesOverFromTheClockAndTheSongGoesOnWithoutAJump) {
+    soundserver::PrivateServer server;
+    constexpr double kSongSeconds = 8.0;
+    playOn(server, kSongSeconds);
+    if (HasFatalFailure()) return;
+    auto secondsSince = [](std::chrono::steady_clock::time_point from) {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+    };
+
+    // The position, read every 10 ms, never goes back (nothing heard is
+    // played again) and never runs ahead of the time between two readings
+    // (nothing is skipped). How fast it goes is the server's affair, except
+    // while the server is away.
+    unsigned last = 0;
+    auto lastAt = std::chrono::steady_clock::now();
+    double worstLead = 0.0;
+    int backwards = 0;
+    auto follow = [&](double seconds, bool (*until)(snd::System*), bool* toned) {
+        const auto from = std::chrono::steady_clock::now();
+        while (secondsSince(from) < seconds && (until == nullptr || !until(system))) {
+            unsigned position = 0;
+            bool playing = false;
+            if (channel->isPlaying(&playing) != snd::OK || !playing ||
+                channel->getPosition(&position, snd::TIMEUNIT_MS) != snd::OK) {
+                break;  // ended
+            }
+            backwards += position < last ? 1 : 0;
+            worstLead = std::max(worstLead, (static_cast<double>(position) - last) / 1000.0 - secondsSince(lastAt));
+            last = position;
+            lastAt = std::chrono::steady_clock::now();
+            int bin = 0;
+            if (toned != nullptr && loudestValue(channel, &bin) > 0.1f && std::abs(bin - 440.0 / kBinHz) <= 1.0) {
+                *toned = true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
+    follow(1.0, nullptr, nullptr);
+    const unsigned lostAt = last;
+    const auto stopped = std::chrono::steady_clock::now();
+    server.stop();
+    // Long enough for a try at the missing server to fail. The clock keeps
+    // the song's time meanwhile.
+    bool tonedWhileAway = false;
+    follow(2.5, nullptr, &tonedWhileAway);
+    EXPECT_NEAR((last - lostAt) / 1000.0, secondsSince(stopped), 0.25) << "the song's time while the server was away";
+    EXPECT_STREQ(system->outputName(), "silent");
+    EXPECT_EQ(told(), std::vector<snd::OutputEvent>{snd::OutputEvent::Lost});
+    ASSERT_TRUE(server.start());
+    const auto restarted = std::chrono::steady_clock::now();
+    follow(5.0, [](snd::System* s) { return std::string(s->outputName()) == "pulse"; }, nullptr);
+    const double back = secondsSince(restarted);
+    ASSERT_STREQ(system->outputName(), "pulse") << "still silent " << back << " s after the server was back";
+    std::printf("the stream took over %.2f s after the server was back\n", back);
+    EXPECT_LE(back, 3.0);
+    bool tonedAfter = false;
+    follow(kSongSeconds + 2.0, nullptr, &tonedAfter);
+
+    bool playing = true;
+    EXPECT_EQ(channel->isPlaying(&playing), snd::OK);
+    EXPECT_FALSE(playing);
+    EXPECT_EQ(positionMs(channel), lengthMs(sound));
+    EXPECT_EQ(backwards, 0) << "the position went back";
+    EXPECT_LT(worstLead, 0.1) << "the position jumped ahead";
+    EXPECT_TRUE(tonedWhileAway);
+    EXPECT_TRUE(tonedAfter);
+    EXPECT_EQ(told(), (std::vector<snd::OutputEvent>{snd::OutputEvent::Lost, snd::OutputEvent::Back}));
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const std::string& detail : details) {
+        EXPECT_NE(detail.find(server.address()), std::string::npos) << detail;
+    }
+}
+// A try that reaches a server which takes the connection and never answers
+// (one that hangs, or is only just going away) is given up after a while for
+// a new one, which finds the server back.
+TEST_F(ServerLossTest, TryAtAServerThatHangsIsGivenUpForANewOne) {
+    soundserver::PrivateServer server;
+    playOn(server, 20.0);
+    if (HasFatalFailure()) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    server.stop();
+    // The first try comes two seconds after the loss and hangs here; the
+    // server comes back beside it.
+    soundserver::MuteServer mute(server.address());
+    ASSERT_TRUE(mute.listening());
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    EXPECT_STREQ(system->outputName(), "silent");
+    mute.stepAside();
+    ASSERT_TRUE(server.start());
+    const auto restarted = std::chrono::steady_clock::now();
+    while (std::string(system->outputName()) != "pulse" &&
+           std::chrono::steady_clock::now() - restarted < std::chrono::seconds(12)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double back = std::chrono::duration<double>(std::chrono::steady_clock::now() - restarted).count();
+    EXPECT_STREQ(system->outputName(), "pulse");
+    EXPECT_LT(back, 6.0);  // the hung try is dropped 5 s after it began
+    EXPECT_EQ(told(), (std::vector<snd::OutputEvent>{snd::OutputEvent::Lost, snd::OutputEvent::Back}));
+}
+#endif
 
 }  // namespace

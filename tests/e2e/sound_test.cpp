@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "tests/e2e/pictures.h"
 #include "tests/e2e/sink_recorder.h"
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/sound_server.h"
 
 namespace {
 
@@ -52,13 +54,37 @@ protected:
         return song;
     }
 
-    // Starts the game on the sound server and waits for its menu.
-    void startGame(std::unique_ptr<GameProcess>& game) {
+    // Starts the game on the sound server (the run's, unless another is
+    // named) and waits for its menu.
+    void startGame(std::unique_ptr<GameProcess>& game, const std::string& otherServer = {},
+                   const std::vector<std::string>& environment = {}) {
         Launch launch;
-        launch.soundServer = server;
+        launch.soundServer = otherServer.empty() ? server : otherServer;
+        launch.environment = environment;
         game = std::make_unique<GameProcess>(folder, std::vector<std::string>{"-window"}, launch);
         ASSERT_NE(game->waitForWindow(), 0u) << game->standardError();
         ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
+    }
+
+    // How many lines of the log start with `prefix`.
+    int logLinesStartingWith(const std::string& prefix) const {
+        int count = 0;
+        for (const std::string& line : folder.logLines()) {
+            count += line.rfind(prefix, 0) == 0 ? 1 : 0;
+        }
+        return count;
+    }
+
+    // Waits until a line of the log starts with `prefix`.
+    bool waitForLogLineStartingWith(const std::string& prefix, double seconds) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (logLinesStartingWith(prefix) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            sleepFor(0.05);
+        }
+        return true;
     }
 
     std::string server;
@@ -217,6 +243,93 @@ TEST_F(SoundTest, HitEffectIsHeardWhenTheObjectReachesTheShip) {
     // And the song itself plays before it.
     const std::int64_t before = static_cast<std::int64_t>(effectBlocks.front()) * kBlockFrames;
     EXPECT_GT(peakOf(std::vector<float>(heard.begin() + before - kSinkRate / 2, heard.begin() + before)), 0.4f);
+
+    ASSERT_TRUE(game->key({"Escape"}));
+    EXPECT_EQ(game->waitForExit(20.0), 0) << game->standardError();
+}
+
+// The sound server stopped while the tone plays, and started again at the
+// same address a little later: the game, silent meanwhile, finds it again by
+// itself, and the tone goes on at the level the player set, every block of it
+// whole. The server is the test's own, since the others share the run's.
+TEST_F(SoundTest, ToneIsBackSoonAfterTheServerRestartsWholeAndAtItsLevel) {
+    soundserver::PrivateServer own;
+    ASSERT_TRUE(own.start());
+    writeSong("Tone.flac", at48k(fixtures::tone(kToneHz, 60.0, kToneAmplitude)));
+    auto recorder = std::make_unique<SinkRecorder>(own.address());
+    ASSERT_TRUE(recorder->started());
+    ASSERT_TRUE(recorder->waitForFrames(kSinkRate / 10, 10.0)) << "parec delivers nothing";
+    std::unique_ptr<GameProcess> game;
+    startGame(game, own.address());
+    if (HasFatalFailure()) return;
+
+    // The tone, the ship out of the middle lane, a volume of the player's.
+    sleepFor(0.3);
+    ASSERT_TRUE(game->key({"Return"}));
+    run("xdotool keydown Left; sleep 0.8; xdotool keyup Left");
+    ASSERT_TRUE(game->key(std::vector<std::string>(10, "Next")));
+    sleepFor(1.0);  // a busy machine may take a while over the keys
+    auto [from, to] = stretch(*recorder, 1.0);
+    // The level: the blocks' middle one, on the grid of 0.01 volume steps.
+    const std::vector<float> before = recorder->left(from, to);
+    std::vector<double> amplitudes;
+    for (std::size_t at = 0; at + kBlockFrames <= before.size(); at += kBlockFrames) {
+        amplitudes.push_back(fitTone(before.data() + at, kBlockFrames, kToneHz).amplitude);
+    }
+    ASSERT_FALSE(amplitudes.empty());
+    std::nth_element(amplitudes.begin(), amplitudes.begin() + amplitudes.size() / 2, amplitudes.end());
+    const double level = std::round(amplitudes[amplitudes.size() / 2] / kToneAmplitude * 100.0) / 100.0 * kToneAmplitude;
+    ASSERT_LT(level, 0.95 * kToneAmplitude) << "Page Down left the level at " << level;
+
+    own.stop();
+    recorder.reset();
+    ASSERT_TRUE(waitForLogLineStartingWith("#Sound Output Lost: PulseAudio server " + own.address(), 5.0))
+        << folder.logText();
+    sleepFor(2.5);  // a try at the missing server fails meanwhile
+    ASSERT_TRUE(own.start());
+    const auto restarted = SinkRecorder::Clock::now();
+    recorder = std::make_unique<SinkRecorder>(own.address());
+    ASSERT_TRUE(recorder->started());
+    ASSERT_TRUE(recorder->waitForFrames(5 * kSinkRate, 15.0));
+    const std::int64_t first = recorder->firstAbove(0, 0.01f);
+    ASSERT_GE(first, 0) << "the tone never came back; stderr: " << game->standardError() << "\nthe log:\n"
+                        << folder.logText();
+    const double backMs = std::chrono::duration<double, std::milli>(recorder->arrival(first) - restarted).count();
+    std::printf("the tone back at the sink %.0f ms after the server's restart\n", backMs);
+    EXPECT_LT(backMs, 3000.0);
+
+    const ToneReport after = checkTone(recorder->left(first, first + 2 * kSinkRate), kToneHz, level, 0.003);
+    std::printf("after the return: %d blocks, %d faulty, mean amplitude %.4f (before: %.4f)\n", after.blocks,
+                after.faults, after.meanAmplitude, level);
+    EXPECT_GE(after.blocks, 190);
+    EXPECT_EQ(after.faults, 0) << after.firstFault << " (mean amplitude " << after.meanAmplitude << ")";
+    EXPECT_EQ(logLinesStartingWith("#Sound Output Lost: "), 1) << folder.logText();
+    EXPECT_EQ(logLinesStartingWith("#Sound Output Back: PulseAudio server " + own.address()), 1) << folder.logText();
+
+    ASSERT_TRUE(game->key({"Escape"}));
+    EXPECT_EQ(game->waitForExit(20.0), 0) << game->standardError();
+}
+
+// The server goes away when the game's stream is ready and before the server
+// has asked it for any sound: the song plays on, silently, to its Score
+// screen. A stand-in in front of the run's server makes that moment.
+TEST_F(SoundTest, GameThatLosesItsServerBeforeItsFirstRequestPlaysTheSongToItsScore) {
+    soundserver::PulseProxy proxy(server);
+    ASSERT_TRUE(proxy.listening());
+    writeSong("Short.flac", at48k(fixtures::tone(kToneHz, 3.0, kToneAmplitude)));
+    std::unique_ptr<GameProcess> game;
+    startGame(game, proxy.address(), {"PULSE_CLIENTCONFIG=" + proxy.clientConfig()});
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(proxy.waitForStreamReady(5.0)) << "the stand-in never saw the game's stream made";
+
+    ASSERT_TRUE(game->key({"Return"}));
+    sleepFor(0.3);
+    proxy.cut();
+    EXPECT_TRUE(waitForLogLineStartingWith("#Sound Output Lost: PulseAudio server " + proxy.address(), 5.0))
+        << folder.logText();
+    ASSERT_TRUE(inScoreMenu(waitForPicture(*game, "lost_before_first_request_score", 20.0, inScoreMenu)))
+        << "the song never ended; stderr: " << game->standardError() << "\nthe log:\n" << folder.logText();
+    EXPECT_EQ(logLinesStartingWith("#Sound Output Lost: "), 1) << folder.logText();
 
     ASSERT_TRUE(game->key({"Escape"}));
     EXPECT_EQ(game->waitForExit(20.0), 0) << game->standardError();
