@@ -49,18 +49,7 @@ fi
 
 run_dir="$build/run"
 mkdir -p "$run_dir/resources/Music"
-# Earlier versions of this script linked each song into the game's music folder
-# (an absolute link under the song's own name): those links go, once. Anything
-# else there stays, and nothing is removed through a linked music folder.
 dest="$run_dir/resources/Music"
-if [ ! -L "$dest" ] && [ ! -L "$run_dir/resources" ]; then
-  find "$dest" -maxdepth 1 -type l -print0 | while IFS= read -r -d '' link; do
-    target="$(readlink -- "$link")"
-    if [ "${target#/}" != "$target" ] && [ "${target##*/}" = "${link##*/}" ]; then
-      rm -f -- "$link"
-    fi
-  done
-fi
 if [ -n "$music" ]; then
   if [ ! -d "$music" ]; then
     echo "run.sh: music folder '$music' does not exist" >&2
@@ -68,6 +57,18 @@ if [ -n "$music" ]; then
   fi
   REDAVAVE_MUSIC="$(realpath -- "$music")"
   export REDAVAVE_MUSIC
+  # Earlier versions of this script linked each song of DIR into the game's
+  # music folder, under the song's own name and to its absolute path in DIR.
+  # Those links go, once: they would list the songs twice. No other link is
+  # touched, and nothing is removed through a linked music folder.
+  if [ ! -L "$dest" ] && [ ! -L "$run_dir/resources" ]; then
+    find "$dest" -maxdepth 1 -type l -print0 | while IFS= read -r -d '' link; do
+      target="$(readlink -- "$link")"
+      if [ "$target" = "$REDAVAVE_MUSIC/${link##*/}" ]; then
+        rm -f -- "$link"
+      fi
+    done
+  fi
   echo "run.sh: songs from $REDAVAVE_MUSIC and its subfolders"
 fi
 
