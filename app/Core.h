@@ -10,6 +10,7 @@
 #include <string>
 
 #include "game/PlayState.h"
+#include "platform/music_folder.h"
 #include "platform/types.h"
 
 struct SceneView;
@@ -46,7 +47,8 @@ public:
     double readPerformanceTimer();
     double readMillisecondTimer();
     void initGame();
-    void buildMusicList(const char* folder);  // the song search of initGame
+    void buildMusicList(const plat::MusicFolders& folders);  // the song search of initGame
+    void buildMusicList(const char* folder) { buildMusicList(plat::MusicFolders{{folder}, {}}); }
 
     // --- state ---
     double (Core::*timerFn)() = nullptr;
@@ -64,6 +66,7 @@ public:
     int screenHeight = 0;
     unsigned int carList = 0;
     PlayState play;
+    plat::MusicFolders musicFolders;  // where initGame looks for songs
 
     // --- bookkeeping of our own ---
     bool shutDownDone = false;   // shutdown has run; no frame work or drawing after it

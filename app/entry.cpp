@@ -38,11 +38,13 @@ int gameMain(plat::ModuleHandle instance, const char* commandLine) {
         return 1;
     }
     // An installed game works in the player's data folder; its log starts there.
-    for (const std::string& note : plat::enterGameFolder().notes) {
+    const plat::GameFolderSetup setup = plat::enterGameFolder();
+    for (const std::string& note : setup.notes) {
         errorHandler.log("%s", note.c_str());
     }
 
     Core core;
+    core.musicFolders = setup.music;
     core.parseCommandLine(commandLine);
 
     plat::WindowClass wc;

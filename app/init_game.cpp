@@ -47,14 +47,23 @@ void Core::initGame() {
     audio.init();
     errorHandler.log("#Initalized Audio");
 
-    buildMusicList(plat::kMusicFolder);
+    buildMusicList(musicFolders);
 
     // Hidden once by window creation already; the game's quit shows it once.
     plat::showCursor(false);
 }
 
-void Core::buildMusicList(const char* folder) {
-    play.musicList = plat::findSongs(folder);
+void Core::buildMusicList(const plat::MusicFolders& folders) {
+    plat::SongList songs = plat::findSongs(folders.folders);
+    if (songs.names.empty() && !folders.demoFolder.empty()) {
+        songs = plat::findSongs(std::vector<std::string>{folders.demoFolder});
+        errorHandler.log("#Demo Songs: %zu offered", songs.names.size());
+    }
+    for (const std::string& note : songs.notes) {
+        errorHandler.log("%s", note.c_str());
+    }
+    play.musicList = std::move(songs.names);
+    play.songFiles = std::move(songs.files);
     play.maxSongIndex = play.musicList.empty() ? 0 : static_cast<int>(play.musicList.size()) - 1;
     if (play.musicList.empty()) {
         errorHandler.log("Could Not Find Any Music!");

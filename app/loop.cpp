@@ -93,5 +93,6 @@ void Core::shutdown() {
     fontHandler.releaseAll();
     audio.shutdown();
     play.musicList.clear();
+    play.songFiles.clear();
     killWindow();
 }

@@ -17,7 +17,11 @@ struct PlayState {
     bool inMenu = true;
     bool firstMenu = true;
     bool paused = false;
+    // The menu's songs, as shown: the path below their music folder,
+    // '/'-separated (what the game keeps about a song is keyed by it).
     std::vector<std::string> musicList;
+    // The file each song of musicList opens; a song without one is in the game's Music folder.
+    std::vector<std::string> songFiles;
     int selectedSong = 0;
     int maxSongIndex = 0;
     bool active = false;  // the game's window is the active one

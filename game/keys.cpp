@@ -109,8 +109,11 @@ ShellRequest processKeys(PlayState& play, double frameTime) {
                 errorHandler.log("No song to play: %s holds no playable file", kMusicFolder);
             } else {
                 char Dest[SONG_PATH_SIZE];
+                const std::size_t song = static_cast<std::size_t>(selectedSong);
                 const int length =
-                    std::snprintf(Dest, sizeof Dest, "%s/%s", kMusicFolder, musicList[selectedSong].c_str());
+                    song < play.songFiles.size()
+                        ? std::snprintf(Dest, sizeof Dest, "%s", play.songFiles[song].c_str())
+                        : std::snprintf(Dest, sizeof Dest, "%s/%s", kMusicFolder, musicList[song].c_str());
                 if (length < 0 || static_cast<std::size_t>(length) >= sizeof Dest) {
                     errorHandler.log("Song name too long to open: %s", musicList[selectedSong].c_str());
                 } else {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "render/glyph_text.h"
+#include "text/glyph_text.h"
 
 namespace {
 

@@ -26,39 +26,61 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-bool hasSongs(const fs::path& folder) {
+// A link the game made in its Music folder at an earlier start: a song's name
+// leading, under that same name, into the player's music folder or into an
+// installation's demo songs.
+bool madeByTheGame(const fs::path& link, const fs::path& musicFolder) {
     std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (isSongName(it->path().filename().string()) && fs::is_regular_file(it->path(), error)) {
-            return true;
-        }
+    const fs::path target = fs::read_symlink(link, error);
+    if (error || !target.is_absolute() || target.filename() != link.filename() || !isSongName(link.filename().string())) {
+        return false;
     }
-    return false;
+    const fs::path from = target.parent_path().lexically_normal();
+    const auto same = [&](const fs::path& folder) {
+        return !folder.empty() && (fs::absolute(folder, error).lexically_normal() / "") == (from / "");
+    };
+    const fs::path demo = fs::path("share") / "redavave" / "resources" / "Music";
+    const std::string fromText = (from / "").string();
+    return same(musicFolder) || same(fs::weakly_canonical(musicFolder, error)) ||
+           (fromText.size() > demo.string().size() + 1 &&
+            fromText.compare(fromText.size() - demo.string().size() - 1, demo.string().size(), demo.string()) == 0);
 }
 
-// Links every song directly in `from` into `music`; a name already there stays.
-int linkSongsFrom(const fs::path& from, const fs::path& music) {
-    int linked = 0;
+// Removes the song links of earlier starts, never through a link: when the
+// game's folder, its resources or its Music folder is one, nothing goes.
+void removeOldSongLinks(const fs::path& work, const fs::path& musicFolder) {
     std::error_code error;
-    for (fs::directory_iterator it(from, error), end; !error && it != end; it.increment(error)) {
-        const fs::path song = it->path();
+    for (const fs::path& folder : {work, work / "resources", work / "resources" / "Music"}) {
+        if (fs::is_symlink(fs::symlink_status(folder, error))) {
+            return;
+        }
+    }
+    std::vector<fs::path> links;
+    for (fs::directory_iterator it(work / "resources" / "Music", error), end; !error && it != end;
+         it.increment(error)) {
         std::error_code ignored;
-        if (!isSongName(song.filename().string()) || !fs::is_regular_file(song, ignored) ||
-            fs::exists(fs::symlink_status(music / song.filename(), ignored))) {
-            continue;
+        if (it->is_symlink(ignored) && madeByTheGame(it->path(), musicFolder)) {
+            links.push_back(it->path());
         }
-        fs::create_symlink(fs::absolute(song, ignored), music / song.filename(), ignored);
-        linked += ignored ? 0 : 1;
     }
-    return linked;
+    for (const fs::path& link : links) {
+        std::error_code ignored;
+        fs::remove(link, ignored);
+    }
 }
 
-// `link` ends up a link to `target`, unless the player put a real file or folder there.
+// `link` ends up a link to `target`, unless the player put something else there:
+// only a link to another installation's folder of that name is replaced.
 bool pointLink(const fs::path& link, const fs::path& target, std::vector<std::string>& notes) {
     std::error_code error;
     const fs::file_status status = fs::symlink_status(link, error);
     if (fs::is_symlink(status)) {
-        if (fs::read_symlink(link, error) == target) {
+        const fs::path old = fs::read_symlink(link, error);
+        if (old == target) {
+            return true;
+        }
+        if (error || old.filename() != target.filename() || old.parent_path().filename() != "resources" ||
+            old.parent_path().parent_path().filename() != "redavave") {
             return true;
         }
         fs::remove(link, error);
@@ -146,47 +168,34 @@ fs::path installedResources(const fs::path& executableFolder) {
 }
 
 bool prepare(const fs::path& installed, const fs::path& work, const fs::path& musicFolder, bool musicFolderChosen,
-             std::vector<std::string>& notes) {
+             std::vector<std::string>& notes, MusicFolders& music) {
     const fs::path resources = work / "resources";
-    const fs::path music = resources / "Music";
     std::error_code error;
-    fs::create_directories(music, error);
-    if (error || !fs::is_directory(music)) {
-        notes.push_back("Could not create the game folder " + music.string() + ": " +
+    fs::create_directories(resources / "Music", error);
+    if (error || !fs::is_directory(resources / "Music")) {
+        notes.push_back("Could not create the game folder " + (resources / "Music").string() + ": " +
                         (error ? error.message() : "not a folder"));
         return false;
     }
 
+    // A file system without links fails them all alike: the first failure says why.
     bool ok = true;
-    for (fs::directory_iterator it(installed, error), end; !error && it != end; it.increment(error)) {
+    for (fs::directory_iterator it(installed, error), end; ok && !error && it != end; it.increment(error)) {
         if (it->path().filename() != "Music") {
-            ok = pointLink(resources / it->path().filename(), it->path(), notes) && ok;
+            ok = pointLink(resources / it->path().filename(), it->path(), notes);
         }
     }
+    removeOldSongLinks(work, musicFolder);
 
-    // The previous start's links go; the player's own copied files stay.
-    std::vector<fs::path> oldLinks;
-    for (fs::directory_iterator it(music, error), end; !error && it != end; it.increment(error)) {
-        if (it->is_symlink()) {
-            oldLinks.push_back(it->path());
-        }
-    }
-    for (const fs::path& link : oldLinks) {
-        std::error_code ignored;
-        fs::remove(link, ignored);
-    }
-
+    music.folders = {kMusicFolder};
+    music.demoFolder = (installed / "Music").u8string();
     if (fs::is_directory(musicFolder, error)) {
-        const int linked = linkSongsFrom(musicFolder, music);
-        notes.push_back("#Music Folder: " + musicFolder.string() + " (" + std::to_string(linked) + " songs linked)");
+        music.folders.push_back(musicFolder.u8string());
+        notes.push_back("#Music Folder: " + musicFolder.string());
     } else if (musicFolderChosen) {
         notes.push_back("The music folder " + musicFolder.string() + " named by REDAVAVE_MUSIC does not exist");
     } else if (!musicFolder.empty()) {
         notes.push_back("#Music Folder: " + musicFolder.string() + " does not exist");
-    }
-    if (!hasSongs(music)) {
-        const int linked = linkSongsFrom(installed / "Music", music);
-        notes.push_back("#Demo Songs: " + std::to_string(linked) + " linked");
     }
     return ok;
 }
@@ -196,7 +205,16 @@ bool prepare(const fs::path& installed, const fs::path& work, const fs::path& mu
 GameFolderSetup enterGameFolder() {
     GameFolderSetup setup;
     std::error_code error;
-    if (fs::is_directory("resources", error)) {
+    const char* chosen = std::getenv("REDAVAVE_MUSIC");
+    const bool musicChosen = chosen != nullptr && *chosen != '\0';
+    if (fs::is_directory(fs::path("resources") / "Textures", error)) {
+        // A build's run folder: its own songs, and the folder the player names.
+        if (musicChosen && fs::is_directory(chosen, error)) {
+            setup.music.folders.emplace_back(chosen);
+            setup.notes.push_back(std::string("#Music Folder: ") + chosen);
+        } else if (musicChosen) {
+            setup.notes.push_back(std::string("The music folder ") + chosen + " named by REDAVAVE_MUSIC does not exist");
+        }
         return setup;
     }
     char* base = SDL_GetBasePath();
@@ -214,10 +232,9 @@ GameFolderSetup enterGameFolder() {
         std::fprintf(stderr, "redavave: neither XDG_DATA_HOME nor HOME is set; no folder for the log and songs\n");
         return setup;
     }
-    const char* chosen = std::getenv("REDAVAVE_MUSIC");
     const fs::path music = home::playerMusicFolder(chosen, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
     std::vector<std::string> notes;
-    home::prepare(installed, work, music, chosen != nullptr && *chosen != '\0', notes);
+    home::prepare(installed, work, music, musicChosen, notes, setup.music);
     fs::current_path(work, error);
     if (error) {
         std::fprintf(stderr, "redavave: cannot work in %s: %s\n", work.string().c_str(), error.message().c_str());

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "diag/ErrorHandler.h"
-#include "render/glyph_text.h"
+#include "text/glyph_text.h"
 
 FontHandler fontHandler;
 

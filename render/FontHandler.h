@@ -14,7 +14,7 @@ inline constexpr unsigned kFirstGlyphCode = 32;
 inline constexpr unsigned kGlyphColumns = 10;
 // Every byte value owns a list of the font's block, so that no byte can ever
 // call a list of someone else; texts are turned into glyph codes before they
-// are drawn (render/glyph_text.h), and the codes without a cell (below 32,
+// are drawn (text/glyph_text.h), and the codes without a cell (below 32,
 // above 131) hold a blank that only moves the pen.
 inline constexpr unsigned kFontListCount = 256;
 

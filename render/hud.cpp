@@ -11,7 +11,7 @@
 #include "platform/system.h"
 #include "platform/window.h"
 #include "render/FontHandler.h"
-#include "render/glyph_text.h"
+#include "text/glyph_text.h"
 #include "render/scene.h"
 #include "render/sprite.h"
 #include "render/texture_set.h"

@@ -3,8 +3,9 @@
 #
 #   ./scripts/run.sh [--music DIR] [game options such as -window -devmode]
 #
-# --music DIR (or REDAVAVE_MUSIC=DIR) links the songs found directly in DIR
-# (mp3, mp2, ogg, flac, wma) into the game's music folder before it starts.
+# REDAVAVE_BUILD_DIR names the build folder (default: build).
+# --music DIR (or REDAVAVE_MUSIC=DIR) has the game search DIR and its
+# subfolders for songs too, beside its own music folder; nothing is linked.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -33,30 +34,35 @@ done
 
 bash scripts/install-deps.sh
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target redavave -j "$jobs"
-if ninja -C build -t targets all 2>/dev/null | grep -q '^resources:'; then
-  cmake --build build --target resources -j "$jobs"
+build="${REDAVAVE_BUILD_DIR:-$root/build}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target redavave -j "$jobs"
+if ninja -C "$build" -t targets all 2>/dev/null | grep -q '^resources:'; then
+  cmake --build "$build" --target resources -j "$jobs"
 fi
 
-run_dir="$root/build/run"
+run_dir="$build/run"
 mkdir -p "$run_dir/resources/Music"
+# Earlier versions of this script linked each song into the game's music folder
+# (an absolute link under the song's own name): those links go, once. Anything
+# else there stays, and nothing is removed through a linked music folder.
+dest="$run_dir/resources/Music"
+if [ ! -L "$dest" ] && [ ! -L "$run_dir/resources" ]; then
+  find "$dest" -maxdepth 1 -type l -print0 | while IFS= read -r -d '' link; do
+    target="$(readlink -- "$link")"
+    if [ "${target#/}" != "$target" ] && [ "${target##*/}" = "${link##*/}" ]; then
+      rm -f -- "$link"
+    fi
+  done
+fi
 if [ -n "$music" ]; then
   if [ ! -d "$music" ]; then
     echo "run.sh: music folder '$music' does not exist" >&2
     exit 2
   fi
-  # The links of an earlier --music go first; the generated songs are files
-  # and stay. One ln for all the songs, so that a big collection links quickly;
-  # names that start with a dash or hold any other character are taken as they
-  # are, and a song named like a generated one leaves that one in place.
-  dest="$run_dir/resources/Music"
-  find "$dest" -maxdepth 1 -type l -delete
-  music="$(realpath -- "$music")"
-  find "$music" -maxdepth 1 -xtype f \( -iname '*.mp3' -o -iname '*.mp2' -o -iname '*.ogg' \
-      -o -iname '*.flac' -o -iname '*.wma' \) -exec ln -s -t "$dest" -- {} + 2>/dev/null || true
-  linked="$(find "$dest" -maxdepth 1 -type l | wc -l)"
-  echo "run.sh: linked $linked song(s) from $music"
+  REDAVAVE_MUSIC="$(realpath -- "$music")"
+  export REDAVAVE_MUSIC
+  echo "run.sh: songs from $REDAVAVE_MUSIC and its subfolders"
 fi
 
 cd "$run_dir"

@@ -3,7 +3,8 @@
 // beside a bare SDL program that opens a window with an OpenGL context and
 // presents one cleared frame, both started in turns in the same run; and the
 // game with twenty thousand files in its music folder beside the game with
-// none. The figures are the ratios of the medians.
+// none, and with twenty thousand songs in artist and album folders. The
+// figures are the ratios of the medians.
 //
 // A preloaded probe notes the time of each buffer swap. The game presents in
 // its frame step before it draws, so its first swap shows a picture not yet
@@ -244,6 +245,95 @@ void BM_StartWithHugeMusicFolder(benchmark::State& state) {
     state.counters["ratio"] = median(hugeMs) / median(emptyMs);
 }
 BENCHMARK(BM_StartWithHugeMusicFolder)->Iterations(11)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// A player's library as music players lay it out: twenty thousand songs in a
+// thousand album folders under a hundred artist folders, every format among
+// them (hard links to one short song of each), beside twenty thousand songs
+// directly in the music folder and an empty music folder, in turns in the
+// same run. The ratios to the empty folder are what the walk of the folders costs.
+constexpr int kArtists = 100;
+constexpr int kAlbumsPerArtist = 10;
+constexpr int kTracksPerAlbum = 20;
+
+benchworld::Folder* makeLibrary(bool nested) {
+    auto* f = makeFolder(0, 0);
+    if (!f->ready()) {
+        return f;
+    }
+    std::vector<fs::path> originals;
+    const fs::path originalsFolder = f->path() / "originals";
+    fs::create_directories(originalsFolder);
+    for (const auto* formats : {&fixtures::musicFormats(), &fixtures::moreMusicFormats()}) {
+        for (AudioFormat format : *formats) {
+            const fs::path song = originalsFolder / (std::string("song-") + fixtures::formatName(format) + "." +
+                                                     fixtures::extension(format));
+            if (!fixtures::writeSong(song.string(), format, fixtures::tone(220.0, 0.5))) {
+                return f;
+            }
+            originals.push_back(song);
+        }
+    }
+    int n = 0;
+    for (int artist = 0; artist < kArtists; ++artist) {
+        for (int album = 0; album < kAlbumsPerArtist; ++album) {
+            char folderName[64];
+            std::snprintf(folderName, sizeof folderName, "Artist %03d/Album %02d", artist, album);
+            const fs::path albumFolder = nested ? f->music() / folderName : f->music();
+            fs::create_directories(albumFolder);
+            for (int track = 0; track < kTracksPerAlbum; ++track, ++n) {
+                const fs::path& original = originals[static_cast<std::size_t>(n) % originals.size()];
+                char name[64];
+                std::snprintf(name, sizeof name, nested ? "%02d - Track%s" : "Song %05d%s", nested ? track : n,
+                              original.extension().c_str());
+                fs::create_hard_link(original, albumFolder / name);
+            }
+        }
+    }
+    return f;
+}
+
+void BM_StartWithNestedLibrary(benchmark::State& state) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        state.SkipWithError("needs an X display (DISPLAY is unset)");
+        return;
+    }
+    static benchworld::Folder* empty = makeFolder(0, 0);
+    static benchworld::Folder* flat = makeLibrary(false);
+    static benchworld::Folder* nested = makeLibrary(true);
+    for (benchworld::Folder* folder : {empty, flat, nested}) {
+        if (!folder->ready()) {
+            state.SkipWithError(folder->error().c_str());
+            return;
+        }
+    }
+    std::vector<double> emptyMs, flatMs, nestedMs;
+    for (auto _ : state) {
+        const Timing e = runProbed(REDAVAVE_GAME_BINARY, {}, empty->path(), 2);
+        const Timing l = runProbed(REDAVAVE_GAME_BINARY, {}, flat->path(), 2);
+        const Timing n = runProbed(REDAVAVE_GAME_BINARY, {}, nested->path(), 2);
+        if (!e.error.empty() || !l.error.empty() || !n.error.empty()) {
+            state.SkipWithError((e.error + l.error + n.error).c_str());
+            return;
+        }
+        emptyMs.push_back(e.swapMs[1]);
+        flatMs.push_back(l.swapMs[1]);
+        nestedMs.push_back(n.swapMs[1]);
+        state.SetIterationTime(n.swapMs[1] / 1000.0);
+    }
+    std::ifstream log(nested->path() / "log.txt");
+    const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    if (text.find("#Initalized Audio") == std::string::npos || text.find("Could Not Find Any Music!") != std::string::npos) {
+        state.SkipWithError(("the game did not start as it should: " + text).c_str());
+        return;
+    }
+    state.counters["songs"] = kArtists * kAlbumsPerArtist * kTracksPerAlbum;
+    state.counters["empty_folder_ms"] = median(emptyMs);
+    state.counters["flat_songs_ms"] = median(flatMs);
+    state.counters["nested_songs_ms"] = median(nestedMs);
+    state.counters["flat_ratio"] = median(flatMs) / median(emptyMs);
+    state.counters["nested_ratio"] = median(nestedMs) / median(emptyMs);
+}
+BENCHMARK(BM_StartWithNestedLibrary)->Iterations(11)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -30,9 +30,11 @@ class EngineTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir = new audiotest::TempDir();
-        for (AudioFormat format : fixtures::musicFormats()) {
-            for (double hz : kToneHz) {
-                addTone(format, hz);
+        for (const auto* formats : {&fixtures::musicFormats(), &fixtures::moreMusicFormats()}) {
+            for (AudioFormat format : *formats) {
+                for (double hz : kToneHz) {
+                    addTone(format, hz);
+                }
             }
         }
         // WMA's first version too, for length; FFmpeg's encoder for it
@@ -120,8 +122,10 @@ TEST_F(EngineTest, FullScaleSineAtABinCentreReadsAboutOneInBothEars) {
 
 TEST_F(EngineTest, FinishedChannelAnswersWithPositionEqualToLengthInEveryFormat) {
     audiotest::OfflineSystem system;
-    for (AudioFormat format : {AudioFormat::Mp3, AudioFormat::Mp2, AudioFormat::Ogg, AudioFormat::Flac,
-                               AudioFormat::Wma, AudioFormat::Wma1}) {
+    for (AudioFormat format :
+         {AudioFormat::Mp3, AudioFormat::Mp2, AudioFormat::Ogg, AudioFormat::Flac, AudioFormat::Wma, AudioFormat::Wma1,
+          AudioFormat::M4aAac, AudioFormat::M4aAlac, AudioFormat::Aac, AudioFormat::Opus, AudioFormat::Wav,
+          AudioFormat::Aiff}) {
         const std::string& path = tones[{format, 440.0}];
         SCOPED_TRACE(path);
         for (bool stream : {true, false}) {
@@ -389,6 +393,9 @@ TEST_F(EngineTest, FilesThatCannotBePlayedAreRefusedWithTheirReason) {
     audiotest::TempDir scratch;
     std::ofstream(scratch.file("notes.mp3")) << "This is a shopping list, not a song.\n";
     std::ofstream(scratch.file("empty.ogg"));
+    std::ofstream(scratch.file("notes.m4a")) << "This is a shopping list, not a song.\n";
+    std::ofstream(scratch.file("empty.opus"));
+    std::ofstream(scratch.file("notes.aiff")) << "FORM and nothing else";
     std::filesystem::create_directory(scratch.file("folder.flac"));
     // A tag and no frames: what is left of a download that stopped early.
     std::ofstream(scratch.file("tag_only.mp3"), std::ios::binary)
@@ -401,6 +408,9 @@ TEST_F(EngineTest, FilesThatCannotBePlayedAreRefusedWithTheirReason) {
         {scratch.file("missing.mp3"), snd::ERR_FILE_NOT_FOUND},
         {scratch.file("notes.mp3"), snd::ERR_NOT_AUDIO},
         {scratch.file("empty.ogg"), snd::ERR_NOT_AUDIO},
+        {scratch.file("notes.m4a"), snd::ERR_NOT_AUDIO},
+        {scratch.file("empty.opus"), snd::ERR_NOT_AUDIO},
+        {scratch.file("notes.aiff"), snd::ERR_NOT_AUDIO},
         {scratch.file("folder.flac"), snd::ERR_FILE_READ},
         {scratch.file("tag_only.mp3"), snd::ERR_NOT_AUDIO},
     };

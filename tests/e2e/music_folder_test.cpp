@@ -18,6 +18,7 @@
 #include "tests/e2e/menu_walk.h"
 #include "tests/e2e/pictures.h"
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/tree_snapshot.h"
 
 namespace {
 
@@ -196,6 +197,46 @@ TEST_F(MusicFolderTest, TypingOrEndReachesTheLastOfTwoThousandSongs) {
     ASSERT_TRUE(game.key({"Escape"}));
     EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
     EXPECT_THAT(folder.logText(), ::testing::Not(::testing::HasSubstr("FMOD error"))) << folder.logText();
+}
+
+}  // namespace
+
+namespace {
+
+// The run command with a player's nested library: the song of the deepest
+// folder is reached by typing the start of its artist, and played to its Score
+// screen; the library is left as it was.
+TEST_F(MusicFolderTest, RunCommandOffersTheSongsInTheFoldersOfItsMusicFolder) {
+    const fs::path library = folder.path() / "Library";
+    const std::string deep = "Bravo/Live/Disc 1/01 - Deep.opus";
+    fs::create_directories(library / "Bravo" / "Live" / "Disc 1");
+    fs::create_directories(library / "Bravo" / "Studio");
+    fs::create_directories(library / "Alpha" / "First");
+    write(library / deep, AudioFormat::Opus, 3.0, 330.0);
+    write(library / "Bravo" / "Studio" / "02 - Later.wav", AudioFormat::Wav, 1.0);
+    write(library / "Alpha" / "First" / "01 - Bravo.mp3", AudioFormat::Mp3, 1.0);
+    const testworld::TreeSnapshot before = testworld::snapshotTree(library);
+
+    Launch launch;
+    launch.program = "/bin/bash";
+    launch.environment = {"REDAVAVE_BUILD_DIR=" + std::string(REDAVAVE_BINARY_DIR), "REDAVAVE_MUSIC="};
+    GameProcess game(folder, {std::string(REDAVAVE_SOURCE_DIR) + "/scripts/run.sh", "--music", library.string(),
+                              "-window"},
+                     launch);
+    ASSERT_NE(game.waitForWindow(180.0), 0u) << game.standardError();
+    const auto shows = [](int cells) {
+        return [cells](const Image& image) { return showsSelectedName(image, cells); };
+    };
+    const int kDeep = static_cast<int>(deep.size());
+    ASSERT_TRUE(game.key({"b", "r", "a", "v", "o"}));
+    ASSERT_TRUE(shows(kDeep)(waitForPicture(game, "run_music_1_typed", 10.0, shows(kDeep))))
+        << "\"Selected: " << deep << "\" expected";
+    ASSERT_TRUE(game.key({"Return"}));
+    ASSERT_TRUE(playing(waitForPicture(game, "run_music_2_playing", 5.0, playing))) << game.standardError();
+    ASSERT_TRUE(inScoreMenu(waitForPicture(game, "run_music_3_score", 30.0, inScoreMenu))) << game.standardError();
+    ASSERT_TRUE(game.key({"Escape"}));
+    EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
+    EXPECT_EQ(testworld::snapshotTree(library), before);
 }
 
 }  // namespace

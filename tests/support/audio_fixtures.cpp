@@ -31,6 +31,12 @@ FormatInfo info(AudioFormat format) {
         case AudioFormat::Flac: return {"flac", "flac", "flac", "flac", 0};
         case AudioFormat::Wma: return {"wmav2", "asf", "wma", "wma2", 128000};
         case AudioFormat::Wma1: return {"wmav1", "asf", "wma", "wma1", 128000};
+        case AudioFormat::M4aAac: return {"aac", "ipod", "m4a", "m4a_aac", 128000};
+        case AudioFormat::M4aAlac: return {"alac", "ipod", "m4a", "m4a_alac", 0};
+        case AudioFormat::Aac: return {"aac", "adts", "aac", "aac", 128000};
+        case AudioFormat::Opus: return {"opus", "ogg", "opus", "opus", 96000};
+        case AudioFormat::Wav: return {"pcm_s16le", "wav", "wav", "wav", 0};
+        case AudioFormat::Aiff: return {"pcm_s16be", "aiff", "aiff", "aiff", 0};
     }
     return {"", "", "", "", 0};
 }
@@ -122,10 +128,15 @@ public:
         if (stream == nullptr || codec == nullptr || packet == nullptr || frame == nullptr) {
             return fail(error, "out of memory");
         }
-        codec->sample_rate = song.sampleRate;
+        // FFmpeg's own Opus encoder takes 48 kHz only and is marked experimental.
+        const int sampleRate = which == AudioFormat::Opus ? 48000 : song.sampleRate;
+        if (which == AudioFormat::Opus) {
+            codec->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
+        }
+        codec->sample_rate = sampleRate;
         av_channel_layout_default(&codec->ch_layout, song.channels);
         codec->sample_fmt = pickSampleFormat(encoder);
-        codec->time_base = AVRational{1, song.sampleRate};
+        codec->time_base = AVRational{1, sampleRate};
         const int bitRate = song.bitRate > 0 ? song.bitRate : fi.defaultBitRate;
         if (bitRate > 0) {
             codec->bit_rate = bitRate;
@@ -157,7 +168,9 @@ public:
         if (headerResult < 0) {
             return fail(error, "cannot write header of " + path);
         }
-        if (!encodeAll(synthesise(song), stream)) {
+        ToneSong resampled = song;
+        resampled.sampleRate = sampleRate;  // the same tones, synthesised at the rate written
+        if (!encodeAll(synthesise(resampled), stream)) {
             return fail(error, "encoding failed for " + path);
         }
         if (av_write_trailer(format) < 0) {
@@ -222,6 +235,12 @@ private:
 const std::vector<AudioFormat>& musicFormats() {
     static const std::vector<AudioFormat> formats = {AudioFormat::Mp3, AudioFormat::Mp2, AudioFormat::Ogg,
                                                      AudioFormat::Flac, AudioFormat::Wma};
+    return formats;
+}
+
+const std::vector<AudioFormat>& moreMusicFormats() {
+    static const std::vector<AudioFormat> formats = {AudioFormat::M4aAac, AudioFormat::M4aAlac, AudioFormat::Aac,
+                                                     AudioFormat::Opus,   AudioFormat::Wav,     AudioFormat::Aiff};
     return formats;
 }
 

@@ -12,11 +12,16 @@
 
 namespace fixtures {
 
-enum class AudioFormat { Mp3, Mp2, Ogg, Flac, Wma, Wma1 };
+enum class AudioFormat { Mp3, Mp2, Ogg, Flac, Wma, Wma1, M4aAac, M4aAlac, Aac, Opus, Wav, Aiff };
 
 // The five formats of the game's music folder (Wma is WMA version 2).
 const std::vector<AudioFormat>& musicFormats();
-// "mp3", "mp2", "ogg", "flac", "wma" ("wma" for both WMA versions).
+// The formats players keep besides those five, all written by FFmpeg's own
+// encoders and muxers: AAC and ALAC in .m4a, ADTS .aac, Opus in Ogg (.opus),
+// 16-bit PCM in .wav and .aiff.
+const std::vector<AudioFormat>& moreMusicFormats();
+// The file extension: "mp3", "mp2", "ogg", "flac", "wma" ("wma" for both WMA
+// versions), "m4a" (AAC and ALAC), "aac", "opus", "wav", "aiff".
 const char* extension(AudioFormat format);
 const char* formatName(AudioFormat format);
 
@@ -32,7 +37,7 @@ struct TonePart {
 
 struct ToneSong {
     std::vector<TonePart> parts;
-    int sampleRate = 44100;
+    int sampleRate = 44100;  // Opus is always written at 48000
     int channels = 2;
     int bitRate = 0;  // 0: the format's usual rate
     // mp3 only: variable bit rate and no header that gives the length, so a

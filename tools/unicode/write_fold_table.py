@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Writes render/plain_forms.inc: for every character the glyph sheet lacks
+"""Writes text/plain_forms.inc: for every character the glyph sheet lacks
 but that reads as plain ASCII, the ASCII it is drawn as.
 
 Run once by hand when the table should follow a newer Unicode:
-    tools/unicode/write_fold_table.py [/usr/share/unicode/UnicodeData.txt] > render/plain_forms.inc
+    tools/unicode/write_fold_table.py [/usr/share/unicode/UnicodeData.txt] > text/plain_forms.inc
 The data file comes with Debian's unicode-data package.
 
 Where a plain form comes from:

@@ -1,7 +1,7 @@
 // How texts, song names above all, become cells of the glyph sheet, and how a
 // name too long for the window is shortened.
 
-#include "render/glyph_text.h"
+#include "text/glyph_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "render/glyph_text.h"
+#include "text/glyph_text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -60,7 +60,7 @@ struct PlainForm {
     char text[8];
 };
 constexpr PlainForm kPlainForms[] = {
-#include "render/plain_forms.inc"
+#include "text/plain_forms.inc"
 };
 
 // One code per cell value, so that a single cell can be handed out as a run.
