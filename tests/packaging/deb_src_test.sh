@@ -10,10 +10,9 @@ source_dir="$1"
 fixture="$source_dir/tests/packaging/fixtures/apt"
 # shellcheck source=../../scripts/apt-deb-src.sh
 source "$source_dir/scripts/apt-deb-src.sh"
-out="$(mktemp -d)"
-trap 'rm -rf "$out"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# shellcheck source=script_test.sh
+source "$source_dir/tests/packaging/script_test.sh"
+out="$scratch"
 
 uris="$(archive_uris Debian <"$fixture/policy.txt")"
 expected_uris="$(printf '%s\n' http://security.example.org/debian-security http://ftp.example.org/debian)"
@@ -47,8 +46,4 @@ if write_deb_src_entries "$fixture/etc" "$out/none" http://elsewhere.example.net
 fi
 [ -z "$(ls -A "$out/none")" ] || fail "files left for an archive no entry names: $(ls "$out/none")"
 
-if [ "$failures" -gt 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "deb-src entries as expected"
+finish "deb-src entries as expected"

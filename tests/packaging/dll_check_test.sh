@@ -8,10 +8,9 @@ source_dir="$1"
 imports="$source_dir/tests/packaging/fixtures/dlls/imports.txt"
 # shellcheck source=../../scripts/windows-dlls.sh
 source "$source_dir/scripts/windows-dlls.sh"
-zip="$(mktemp -d)"
-trap 'rm -rf "$zip"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# shellcheck source=script_test.sh
+source "$source_dir/tests/packaging/script_test.sh"
+zip="$scratch"
 
 touch "$zip/redavave.exe" "$zip/SDL2.dll" "$zip/avformat-59.dll" "$zip/libwinpthread-1.dll"
 if message="$(check_dll_imports "$zip" <"$imports" 2>&1)"; then
@@ -29,8 +28,4 @@ message="$(check_dll_imports "$zip" <"$imports" 2>&1)" || fail "a complete zip f
 rm "$zip/libwinpthread-1.dll"
 check_dll_imports "$zip" <"$imports" 2>/dev/null && fail "a zip without libwinpthread-1.dll passed"
 
-if [ "$failures" -gt 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "DLL check as expected"
+finish "DLL check as expected"
