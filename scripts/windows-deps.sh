@@ -93,14 +93,16 @@ if ! apt_knows_sources; then
     log "apt lists no archive of $origin to take the sources of ${source_packages[*]} from"
     exit 1
   fi
+  apt_etc=/etc/apt/
+  eval "$(apt-config shell apt_etc Dir::Etc/d)"
   entries="$(mktemp -d)"
   temporary+=("$entries")
-  if ! write_deb_src_entries /etc/apt "$entries" "${archive[@]}"; then
+  if ! write_deb_src_entries "${apt_etc%/}" "$entries" "${archive[@]}"; then
     log "no apt entry for ${archive[*]} to derive a deb-src entry from"
     exit 1
   fi
   for f in "$entries"/*; do
-    target="/etc/apt/sources.list.d/$(basename "$f")"
+    target="${apt_etc%/}/sources.list.d/$(basename "$f")"
     if [ -e "$target" ]; then
       log "$target is there already and apt still knows no sources; see what it holds"
       exit 1
