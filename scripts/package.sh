@@ -49,7 +49,12 @@ chmod 0755 "$stage/usr/games/redavave"
 # Dependencies of the binary itself.
 mkdir -p "$work/debian"
 printf 'Source: redavave\n\nPackage: redavave\nArchitecture: any\n' > "$work/debian/control"
-linked="$(cd "$work" && dpkg-shlibdeps -O -e"$stage/usr/games/redavave" 2>/dev/null | sed -n 's/^shlibs:Depends=//p')"
+if ! shlibdeps="$(cd "$work" && dpkg-shlibdeps -O -e"$stage/usr/games/redavave" 2>"$work/shlibdeps.log")"; then
+  echo "package.sh: dpkg-shlibdeps failed:" >&2
+  cat "$work/shlibdeps.log" >&2
+  exit 1
+fi
+linked="$(sed -n 's/^shlibs:Depends=//p' <<<"$shlibdeps")"
 
 # Libraries the game opens itself (pipelines read to the end: pipefail is on): the package that ships each, at the version
 # its shlibs entry asks for.
@@ -138,20 +143,12 @@ cp -r "$run_dir/resources" "$stage/resources"
 rm -f "$stage/resources/log.txt"
 
 # Every DLL the game and its DLLs import must be shipped or be part of Windows.
-shipped="$(cd "$stage" && ls -1 ./*.dll | sed 's|^\./||' | tr 'A-Z' 'a-z')"
-for module in "$stage"/redavave.exe "$stage"/*.dll; do
-  for dll in $(x86_64-w64-mingw32-objdump -p "$module" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z'); do
-    if grep -qx "$dll" <<<"$shipped"; then
-      continue
-    fi
-    case "$dll" in
-      lib*|*gcc*|*stdc++*|*pthread*)
-        echo "package.sh: $(basename "$module") needs $dll, which is not in the package" >&2
-        exit 1
-        ;;
-    esac
-  done
-done
+# shellcheck source=windows-dlls.sh
+source "$root/scripts/windows-dlls.sh"
+if ! dll_imports "$stage"/redavave.exe "$stage"/*.dll | check_dll_imports "$stage"; then
+  echo "package.sh: the package lacks DLLs (above)" >&2
+  exit 1
+fi
 
 sed "s/@VERSION@/$version/" packaging/windows/README.txt | sed 's/$/\r/' >"$stage/README.txt"
 (cd "$root/dist" && zip -qr "$name.zip" "$name")

@@ -15,6 +15,13 @@ bash scripts/install-deps.sh
 # Runs ctest, keeps its output, and adds its counts to the run's totals.
 passed_total=0
 ctest_log="$(mktemp)"
+# Undone however the run ends; stop_servers is set once the servers run.
+stop_servers() { :; }
+finish() {
+  stop_servers
+  rm -f "$ctest_log"
+}
+trap finish EXIT
 run_ctest() {
   ctest "$@" 2>&1 | tee "$ctest_log"
   local summary
@@ -63,7 +70,6 @@ stop_servers() {
   bash "$root/scripts/sound-server.sh" stop "$sound_dir" || true
   rm -rf "$sound_dir"
 }
-trap stop_servers EXIT
 for _ in $(seq 1 100); do
   if xdpyinfo -display "$display" >/dev/null 2>&1; then
     break
@@ -137,6 +143,5 @@ if [ "${REDAVAVE_SKIP_WINDOWS:-0}" != "1" ]; then
   echo "Windows stage in $((SECONDS - stage_start)) s"
 fi
 
-rm -f "$ctest_log"
 echo "== All stages"
 echo "${passed_total} passed, 0 failed"

@@ -5,7 +5,7 @@
 # versions and this recipe's revision, and are reused when they are there.
 #
 # Two FFmpeg builds: the game's, with only the demuxers, parsers and decoders
-# of its five formats; and one for the test programs in <prefix>/test/bin with
+# of its song formats; and one for the test programs in <prefix>/test/bin with
 # the same DLL names plus the encoders and muxers the tests write their songs
 # with (LAME and Vorbis linked in, also built from Debian's sources). The
 # test programs load the second from wine's search path; nothing ships it.
@@ -42,95 +42,101 @@ if [ ${#missing[@]} -gt 0 ]; then
   log "installing ${missing[*]}"
   "${sudo_cmd[@]}" apt-get update -qq
   updated=1
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# --- deb-src entry --------------------------------------------------------
-# The source entry mirrors the machine's own binary entries: same URIs,
-# suites and components, only the type differs.
-src_list=/etc/apt/sources.list.d/redavave-deb-src.sources
-have_deb_src() {
-  # -q: a match counts even when one of the places is missing (no sources.list).
-  grep -rqsE '^[[:space:]]*(Types:.*deb-src|deb-src[[:space:]])' \
-    /etc/apt/sources.list /etc/apt/sources.list.d/
+# What is left behind when the script stops, whatever stops it: nothing of
+# its own but the finished cache entry.
+temporary=()
+added_lists=()
+cleanup() {
+  if [ ${#added_lists[@]} -gt 0 ]; then
+    log "removing ${added_lists[*]} again"
+    "${sudo_cmd[@]}" rm -f "${added_lists[@]}"
+    "${sudo_cmd[@]}" apt-get update -qq || true
+  fi
+  if [ ${#temporary[@]} -gt 0 ]; then
+    rm -rf "${temporary[@]}"
+  fi
 }
-if ! have_deb_src; then
-  tmp="$(mktemp)"
-  # deb822 files: copy each stanza that has a "deb" type, keeping only the
-  # fields that locate the archive and how it is signed.
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk '
-      function flush() {
-        if (isdeb && uris != "" && suites != "") {
-          print "Types: deb-src"; print "URIs: " uris; print "Suites: " suites
-          if (comps != "") print "Components: " comps
-          if (signed != "") print "Signed-By: " signed
-          print ""
-        }
-        isdeb = 0; uris = ""; suites = ""; comps = ""; signed = ""; enabled = 1
-      }
-      /^[[:space:]]*#/ { next }
-      /^[[:space:]]*$/ { flush(); next }
-      /^Types:/ { for (i = 2; i <= NF; i++) if ($i == "deb") isdeb = 1; next }
-      /^URIs:/ { sub(/^URIs:[[:space:]]*/, ""); uris = $0; next }
-      /^Suites:/ { sub(/^Suites:[[:space:]]*/, ""); suites = $0; next }
-      /^Components:/ { sub(/^Components:[[:space:]]*/, ""); comps = $0; next }
-      /^Signed-By:/ { sub(/^Signed-By:[[:space:]]*/, ""); signed = $0; next }
-      /^Enabled:[[:space:]]*no/ { isdeb = 0; next }
-      END { flush() }
-    ' "$f" >>"$tmp"
+trap cleanup EXIT
+
+# --- deb-src entries ------------------------------------------------------
+# apt itself says whether it knows the sources. When it does not, the
+# machine's own binary entries for the distribution's archive are copied with
+# the deb-src type (same URIs, suites, components, keys); entries of other
+# archives are left alone. A copy that apt-get update does not take is
+# removed again.
+# shellcheck source=apt-deb-src.sh
+source "$root/scripts/apt-deb-src.sh"
+source_packages=(libsdl2 ffmpeg lame libogg libvorbis)
+src_version() {  # newest source version apt knows for a package; none: empty
+  local listing
+  listing="$(apt-cache showsrc --only-source "$1" 2>/dev/null)" || return 0
+  awk '/^Version:/ { print $2 }' <<<"$listing" | sort -V | tail -n 1
+}
+apt_knows_sources() {
+  local p
+  for p in "${source_packages[@]}"; do
+    [ -n "$(src_version "$p")" ] || return 1
   done
-  # One-line lists: "deb [options] URI suite components..."
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] || continue
-    awk '
-      $1 != "deb" { next }
-      {
-        i = 2; opts = ""
-        if ($2 ~ /^\[/) { while ($i !~ /\]$/) { opts = opts " " $i; i++ } opts = opts " " $i; i++ }
-        signed = ""
-        if (match(opts, /signed-by=[^] ]+/)) signed = substr(opts, RSTART + 10, RLENGTH - 10)
-        comps = ""
-        for (j = i + 2; j <= NF; j++) comps = comps (comps == "" ? "" : " ") $j
-        print "Types: deb-src"; print "URIs: " $i; print "Suites: " $(i + 1)
-        if (comps != "") print "Components: " comps
-        if (signed != "") print "Signed-By: " signed
-        print ""
-      }
-    ' "$f" >>"$tmp"
-  done
-  if [ ! -s "$tmp" ]; then
-    log "found no apt source to derive a deb-src entry from"
+}
+if ! apt_knows_sources && [ "$updated" -eq 0 ]; then
+  "${sudo_cmd[@]}" apt-get update -qq
+  updated=1
+fi
+if ! apt_knows_sources; then
+  origin="$(. /etc/os-release && echo "${ID^}")"
+  mapfile -t archive < <(apt-cache policy | archive_uris "$origin")
+  if [ ${#archive[@]} -eq 0 ]; then
+    log "apt lists no archive of $origin to take the sources of ${source_packages[*]} from"
     exit 1
   fi
-  log "adding $src_list"
-  "${sudo_cmd[@]}" install -m 644 "$tmp" "$src_list"
-  rm -f "$tmp"
-  updated=0
-fi
-if [ "$updated" -eq 0 ] && ! apt-cache showsrc libsdl2 >/dev/null 2>&1; then
-  "${sudo_cmd[@]}" apt-get update -qq
+  apt_etc=/etc/apt/
+  eval "$(apt-config shell apt_etc Dir::Etc/d)"
+  entries="$(mktemp -d)"
+  temporary+=("$entries")
+  if ! write_deb_src_entries "${apt_etc%/}" "$entries" "${archive[@]}"; then
+    log "no apt entry for ${archive[*]} to derive a deb-src entry from"
+    exit 1
+  fi
+  for f in "$entries"/*; do
+    target="${apt_etc%/}/sources.list.d/$(basename "$f")"
+    if [ -e "$target" ]; then
+      log "$target is there already and apt still knows no sources; see what it holds"
+      exit 1
+    fi
+    log "adding $target:"
+    sed 's/^/  /' "$f" >&2
+    added_lists+=("$target")
+    "${sudo_cmd[@]}" install -m 644 "$f" "$target"
+  done
+  if ! "${sudo_cmd[@]}" apt-get update -qq; then
+    log "apt-get update failed with the deb-src entries"
+    exit 1
+  fi
+  if ! apt_knows_sources; then
+    log "apt knows no source for some of ${source_packages[*]} even with the deb-src entries"
+    exit 1
+  fi
+  added_lists=()
 fi
 
-src_version() {  # newest source version apt knows for a package
-  apt-cache showsrc "$1" | awk '/^Version:/ { print $2 }' | sort -V | tail -n 1
-}
 sdl_version="$(src_version libsdl2)"
 ffmpeg_version="$(src_version ffmpeg)"
-if [ -z "$sdl_version" ] || [ -z "$ffmpeg_version" ]; then
-  log "apt knows no source for libsdl2 or ffmpeg"
-  exit 1
-fi
 lame_version="$(src_version lame)"
 ogg_version="$(src_version libogg)"
 vorbis_version="$(src_version libvorbis)"
-if [ -z "$lame_version" ] || [ -z "$ogg_version" ] || [ -z "$vorbis_version" ]; then
-  log "apt knows no source for lame, libogg or libvorbis"
-  exit 1
-fi
+for p in sdl_version ffmpeg_version lame_version ogg_version vorbis_version; do
+  if [ -z "${!p}" ]; then
+    log "apt knows no source version for ${p%_version}"
+    exit 1
+  fi
+done
 # r2: SDL2 built with CMake, and the test programs' FFmpeg.
-key="r2_sdl2-${sdl_version}_ffmpeg-${ffmpeg_version}"
+# r3: m4a (AAC, ALAC), aac, opus, wav and aiff; their encoders for the tests.
+key="r3_sdl2-${sdl_version}_ffmpeg-${ffmpeg_version}"
 key="${key//[:~+]/_}"
 prefix="$cache_root/$key"
 # FFmpeg's avutil takes its clocks from mingw's winpthread DLL: it goes
@@ -154,6 +160,8 @@ fi
 work="$cache_root/work-$key"
 rm -rf "$work" "$prefix"
 mkdir -p "$work" "$prefix"
+# A build that stops leaves neither its work folder nor half a cache entry.
+temporary+=("$work" "$prefix")
 cd "$work"
 export CC="$host-gcc-posix" CXX="$host-g++-posix"
 
@@ -189,6 +197,9 @@ quiet sdl-build.log cmake --build sdl-build -j "$jobs"
 quiet sdl-install.log cmake --install sdl-build
 log "SDL2 built in $((SECONDS - t)) s"
 
+# The PCM kinds wav and aiff files hold.
+pcm_decoders=pcm_u8,pcm_s8,pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,pcm_s32le,pcm_s32be
+pcm_decoders+=,pcm_f32le,pcm_f32be,pcm_f64le,pcm_f64be,pcm_alaw,pcm_mulaw
 # build_ffmpeg <prefix> <extra configure options...>
 build_ffmpeg() {
   local into="$1"
@@ -206,9 +217,10 @@ build_ffmpeg() {
       --disable-network --disable-autodetect --disable-debug \
       --enable-avcodec --enable-avformat --enable-avutil --enable-swresample \
       --enable-protocol=file \
-      --enable-demuxer=mp3,ogg,flac,asf \
-      --enable-parser=mpegaudio,vorbis,flac \
-      --enable-decoder=mp3,mp3float,mp2,mp2float,vorbis,flac,wmav1,wmav2 \
+      --enable-demuxer=mp3,ogg,flac,asf,mov,aac,wav,aiff \
+      --enable-parser=mpegaudio,vorbis,flac,aac,opus \
+      --enable-decoder=mp3,mp3float,mp2,mp2float,vorbis,flac,wmav1,wmav2,aac,alac,opus \
+      --enable-decoder="$pcm_decoders" \
       "$@"
     quiet make.log make -j"$jobs"
     quiet install.log make install
@@ -249,7 +261,8 @@ t=$SECONDS
     --extra-cflags="-I$extras/include" --extra-ldflags="-L$extras/lib" \
     --enable-libmp3lame --enable-libvorbis \
     --enable-encoder=libmp3lame,mp2,libvorbis,flac,wmav1,wmav2 \
-    --enable-muxer=mp3,mp2,ogg,flac,asf
+    --enable-encoder=aac,alac,opus,pcm_s16le,pcm_s16be \
+    --enable-muxer=mp3,mp2,ogg,flac,asf,ipod,mp4,adts,opus,wav,aiff
 )
 mkdir -p "$prefix/test/bin"
 cp "$work"/test-ffmpeg/bin/*.dll "$prefix/test/bin/"
@@ -258,6 +271,6 @@ log "test programs' FFmpeg built in $((SECONDS - t)) s"
 ship_runtime_dlls
 echo "libsdl2 $sdl_version, ffmpeg $ffmpeg_version (tests: lame $lame_version, libogg $ogg_version, libvorbis $vorbis_version), built in $((SECONDS - started)) s" >"$prefix/.complete"
 cd /
-rm -rf "$work"
+temporary=("$work")
 log "dependencies built in $((SECONDS - started)) s into $prefix"
 echo "$prefix"

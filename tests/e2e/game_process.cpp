@@ -307,7 +307,9 @@ Image captureWindow(unsigned long window, const std::filesystem::path& file) {
 }
 
 Image GameProcess::screenshot(const std::filesystem::path& keepAs) {
-    if (window_ == 0) {
+    // The window of a game that has ended may linger (wine's does), and
+    // import waits on it for good.
+    if (window_ == 0 || !running()) {
         return {};
     }
     const std::filesystem::path file = folder_.path() / "screenshot.ppm";

@@ -74,7 +74,7 @@ public:
     unsigned long waitForWindow(double seconds = 20.0);
     // xdotool key names, sent one after the other to the focused game window.
     bool key(const std::vector<std::string>& keys);
-    // The window's picture; empty on failure.
+    // The window's picture; empty on failure and once the game has ended.
     Image screenshot(const std::filesystem::path& keepAs = {});
     // Converts the last screenshot into a picture file (by its extension) for a person to look at.
     void keepLastScreenshot(const std::filesystem::path& keepAs) const;

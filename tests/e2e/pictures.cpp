@@ -68,7 +68,7 @@ Image waitForPicture(GameProcess& game, const std::string& name, double seconds,
             break;
         }
         sleepFor(0.05);
-    } while (std::chrono::steady_clock::now() < deadline);
+    } while (game.running() && std::chrono::steady_clock::now() < deadline);
     if (!image.rgb.empty()) {
         game.keepLastScreenshot(artefacts() / (name + ".png"));
     }

@@ -55,5 +55,17 @@ else
   fail "lintian is missing (scripts/install-deps.sh installs it)"
 fi
 
+# A dependency computation that fails stops the package with the tool's own words.
+mkdir -p "$out/failing"
+printf '#!/bin/sh\necho "dpkg-shlibdeps: error: no dependency information found for libmissing.so.1" >&2\nexit 2\n' \
+  >"$out/failing/dpkg-shlibdeps"
+chmod +x "$out/failing/dpkg-shlibdeps"
+if message="$(PATH="$out/failing:$PATH" REDAVAVE_DIST="$out/failing" \
+    bash "$source_dir/scripts/package.sh" linux "$build_dir" 2>&1)"; then
+  fail "a package was made although dpkg-shlibdeps failed"
+fi
+grep -q "no dependency information found for libmissing.so.1" <<<"$message" ||
+  fail "the failure of dpkg-shlibdeps is not shown: $message"
+
 [ "$failures" -eq 0 ] && echo "OK: $deb"
 exit "$failures"

@@ -1,9 +1,10 @@
 // The Windows game under wine, driven with real X key events as a player on
 // Windows would drive it: the Welcome menu, one copy at a time, a song of each
 // of the five formats under names in several scripts played to the Score
-// screen, a best score kept beside the exe, and the sound error box of a song
-// that holds nothing. The game runs from its own copy in each test's folder,
-// as it would from an unzipped folder.
+// screen, an album folder of the further formats played the same way, a best
+// score kept beside the exe, and the sound error box of a song that holds
+// nothing. The game runs from its own copy in each test's folder, as it would
+// from an unzipped folder.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -134,6 +135,51 @@ TEST_F(WineGameTest, ASongOfEachFormatWithAnyNameIsPlayedToTheScore) {
 // The best score file beside the exe, replaced with the Windows move call.
 TEST_F(WineGameTest, ASongPlayedTwiceKeepsItsBestOnScreenOnDiskAndAfterARestart) {
     playTwiceAndRestart(folder, "wine_best_score", {60.0, 40.0});
+}
+
+// A player's album copied into resources\Music: one song of each further
+// format, written by the build machine's ffmpeg, each played to its Score
+// screen. The menu shows each as its path below the music folder.
+TEST_F(WineGameTest, AnAlbumFolderOfTheFurtherFormatsIsPlayedToTheScore) {
+    struct Song {
+        std::string name;  // below the music folder
+        std::string encoding;  // ffmpeg's output options
+    };
+    // In the menu's order: by extension first (m4a, aac, opus, wav, aif/aiff),
+    // then by path.
+    const std::vector<Song> songs = {
+        {"Artist/Album/01 - A.m4a", "-c:a aac"},
+        {"Artist/Album/02 - B.m4a", "-c:a alac"},
+        {"Artist/Album/03 - C.aac", "-c:a aac -f adts"},
+        {"Artist/Album/04 - D.opus", "-c:a libopus -ar 48000"},
+        {"Artist/Album/05 - E.wav", "-c:a pcm_s24le"},
+        {"Artist/Album/06 - F.aif", "-c:a pcm_s16be -f aiff"},
+        {"Artist/Album/07 - G.aiff", "-c:a pcm_s16be"},
+    };
+    fs::create_directories(folder.musicFolder() / "Artist/Album");
+    std::vector<MenuSong> inMenu;
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+        const fs::path file = folder.musicFolder() / songs[i].name;
+        int status = -1;
+        const std::string output =
+            run("ffmpeg -v error -nostdin -f lavfi -i sine=frequency=" + std::to_string(220 + 110 * i) +
+                    ":duration=3 -ac 2 " + songs[i].encoding + " '" + file.string() + "' 2>&1",
+                &status);
+        ASSERT_EQ(status, 0) << songs[i].name << ": " << output;
+        inMenu.push_back({songs[i].name, static_cast<int>(songs[i].name.size()), 2.5});
+    }
+
+    GameProcess game(folder, {"-window"});
+    waitForStart(game);
+    EXPECT_THAT(folder.logText(), ::testing::Not(HasSubstr("Could Not Find Any Music!")));
+    playEachToItsScore(game, "wine_album", inMenu, {15.0, 10.0, 30.0});
+    if (HasFatalFailure()) {
+        return;
+    }
+    ASSERT_TRUE(game.key({"Escape"}));
+    EXPECT_EQ(game.waitForExit(30.0), 0) << game.standardError();
+    EXPECT_THAT(folder.logText(), ::testing::Not(HasSubstr("FMOD error"))) << folder.logText();
+    expectClosingLines(folder.logLines());
 }
 
 TEST_F(WineGameTest, AnEmptySongGivesTheSoundErrorBoxAndExitCodeOne) {
