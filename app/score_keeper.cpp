@@ -74,6 +74,12 @@ void ScoreKeeper::load(PlayState& play) {
         if (plat::setAside(path_.c_str(), &aside, &error)) {
             errorHandler.log("Best scores file %s is damaged (%s): kept as %s, %u songs read from it", path_.c_str(),
                              reading.problem.c_str(), aside.c_str(), static_cast<unsigned>(reading.scores.size()));
+            // What could be read goes back under the file's own name at once: a
+            // start that sets no best must not leave the next one with nothing.
+            const std::string content = serialiseBestScores(reading.scores);
+            if (!plat::replaceFile(path_.c_str(), content.data(), content.size(), &error, hook_)) {
+                errorHandler.log("Best score not kept: %s", error.c_str());
+            }
         } else {
             writable_ = false;
             notWritable_ = path_ + " is damaged and could not be set aside";

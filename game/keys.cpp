@@ -17,8 +17,6 @@ namespace {
 // A steering key moves the ship ten times the frame time (times its speed).
 constexpr double STEER_SECONDS = 0.1;
 
-constexpr std::size_t SONG_PATH_SIZE = 565;
-
 }  // namespace
 
 void keyDown(PlayState& play, std::uint32_t key) {
@@ -108,20 +106,16 @@ ShellRequest processKeys(PlayState& play, double frameTime) {
             if (selectedSong < 0 || static_cast<std::size_t>(selectedSong) >= musicList.size()) {
                 errorHandler.log("No song to play: %s holds no playable file", kMusicFolder);
             } else {
-                char Dest[SONG_PATH_SIZE];
+                // Songs open by their whole path, which in a deep library can be far
+                // longer than a bare name, so no fixed buffer holds it.
                 const std::size_t song = static_cast<std::size_t>(selectedSong);
-                const int length =
-                    song < play.songFiles.size()
-                        ? std::snprintf(Dest, sizeof Dest, "%s", play.songFiles[song].c_str())
-                        : std::snprintf(Dest, sizeof Dest, "%s/%s", kMusicFolder, musicList[song].c_str());
-                if (length < 0 || static_cast<std::size_t>(length) >= sizeof Dest) {
-                    errorHandler.log("Song name too long to open: %s", musicList[selectedSong].c_str());
-                } else {
-                    audio.playSong(Dest);
-                    play.playingSong = musicList[selectedSong];
-                    inMenu = false;
-                    player.resetPoints();
-                }
+                const std::string Dest = song < play.songFiles.size()
+                                             ? play.songFiles[song]
+                                             : std::string(kMusicFolder) + "/" + musicList[song];
+                // A song that did not start has no best to keep.
+                play.playingSong = audio.playSong(Dest.c_str()) ? musicList[song] : std::string();
+                inMenu = false;
+                player.resetPoints();
             }
         } else if (paused) {
             inMenu = true;

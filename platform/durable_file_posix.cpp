@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -45,7 +46,18 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 
 }  // namespace
 
-bool replaceFile(const char* path, const void* data, std::size_t size, std::string* error, ReplaceHook hook) {
+bool replaceFile(const char* givenPath, const void* data, std::size_t size, std::string* error, ReplaceHook hook) {
+    // A file the player made a link (into a synced folder, say) stays a link:
+    // the new file is written beside the file it leads to and replaces that one.
+    std::string resolved = givenPath;
+    struct stat status {};
+    if (lstat(givenPath, &status) == 0 && S_ISLNK(status.st_mode)) {
+        if (char* real = realpath(givenPath, nullptr)) {
+            resolved = real;
+            std::free(real);
+        }
+    }
+    const char* path = resolved.c_str();
     std::string failure;
     std::string temp;
     int fd = -1;

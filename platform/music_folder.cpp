@@ -13,6 +13,8 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <string>
+#include <unordered_set>
 #include <system_error>
 #include <utility>
 
@@ -80,10 +82,17 @@ public:
         walk(folder, "");
     }
 
-    // The songs of every root, group by group.
+    // The songs of every root, group by group. A name that an earlier root
+    // already gave (a song copied into the game's folder and still in the
+    // player's) is listed once, from the first root: the menu shows the name
+    // alone, so two such lines could not be told apart.
     void finish() {
+        std::unordered_set<std::string> listed;
         for (auto& group : groups_) {
             for (auto& [name, file] : group) {
+                if (!listed.insert(name).second) {
+                    continue;
+                }
                 list_.names.push_back(std::move(name));
                 list_.files.push_back(std::move(file));
             }

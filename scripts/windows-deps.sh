@@ -271,6 +271,11 @@ log "test programs' FFmpeg built in $((SECONDS - t)) s"
 ship_runtime_dlls
 echo "libsdl2 $sdl_version, ffmpeg $ffmpeg_version (tests: lame $lame_version, libogg $ogg_version, libvorbis $vorbis_version), built in $((SECONDS - started)) s" >"$prefix/.complete"
 cd /
-temporary=("$work")
+# The finished cache entry stays; every other temporary folder still goes.
+kept=()
+for folder in "${temporary[@]}"; do
+  [ "$folder" = "$prefix" ] || kept+=("$folder")
+done
+temporary=("${kept[@]}")
 log "dependencies built in $((SECONDS - started)) s into $prefix"
 echo "$prefix"

@@ -99,6 +99,21 @@ TEST_F(DurableFileTest, AFolderThatCannotBeWrittenFailsTheWriteAndSaysWhy) {
     EXPECT_EQ(read(notAFolder), "x");
 }
 
+#ifndef _WIN32
+// A scores file the player turned into a link stays one: the file it leads to
+// is replaced, beside itself.
+TEST_F(DurableFileTest, ALinkedFileStaysALinkAndItsTargetIsReplaced) {
+    fs::create_directories(folder_ / "synced");
+    const fs::path target = folder_ / "synced" / "scores.txt";
+    std::ofstream(target, std::ios::binary) << kOld;
+    fs::create_symlink(target, path_);
+    std::string error;
+    ASSERT_TRUE(plat::replaceFile(path_.c_str(), kNew.data(), kNew.size(), &error)) << error;
+    EXPECT_TRUE(fs::is_symlink(path_));
+    EXPECT_EQ(read(target.string()), kNew);
+}
+#endif
+
 TEST_F(DurableFileTest, ADamagedFileIsSetAsideUnderAFreeNameNeverOverAnother) {
     write("first damage");
     std::string aside, error;

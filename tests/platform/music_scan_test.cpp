@@ -149,12 +149,14 @@ TEST_F(MusicListTest, LayoutsOfAPlayersLibrary) {
 #endif
 
 // The game's own folder and the player's: songs grouped by kind across both,
-// each opened where it lies, and a folder named twice walked once.
+// each opened where it lies, a name both give listed once, and a folder named
+// twice walked once.
 TEST_F(MusicListTest, SeveralFoldersShareOneMenu) {
     song("copied.ogg");
     song("mine.mp3");
     folder.write("Player/Artist/Album/01.mp3", "x");
     folder.write("Player/Artist/Album/02.ogg", "x");
+    folder.write("Player/mine.mp3", "x");  // also copied into the game's folder: listed once, from there
     const std::string player = (folder.path() / "Player").u8string();
     const plat::SongList list = plat::findSongs({plat::kMusicFolder, player, player + "/Artist"});
     EXPECT_EQ(list.names, (Names{"mine.mp3", "Artist/Album/01.mp3", "copied.ogg", "Artist/Album/02.ogg"}));
