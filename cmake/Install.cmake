@@ -25,6 +25,10 @@ configure_file(${packaging}/${REDAVAVE_APP_ID}.metainfo.xml.in
 
 # Debian keeps games in P/games; the game finds its files from there as from P/bin.
 install(TARGETS redavave RUNTIME DESTINATION games)
+# The game's own FFmpeg, in a folder of the game's, found from P/games.
+if(REDAVAVE_FFMPEG_LIBS)
+  install(DIRECTORY ${REDAVAVE_FFMPEG_LIBS}/ DESTINATION lib/redavave)
+endif()
 install(FILES ${packaging}/${REDAVAVE_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_BINARY_DIR}/${REDAVAVE_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${packaging}/redavave.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)

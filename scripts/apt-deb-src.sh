@@ -1,7 +1,105 @@
 # Functions that derive deb-src entries from apt's own binary entries, for
-# scripts/windows-deps.sh (sourced). They only read the folders they are
-# given and write into the folder they are given, so the tests run them on
-# fixture folders.
+# the scripts that build libraries from Debian's sources (sourced). All but
+# ensure_sources only read the folders they are given and write into the
+# folder they are given, so the tests run them on fixture folders.
+
+# undo_scratch: what the building scripts' exit traps call, however they
+# stop: the caller's added_lists (apt files that apt did not take) and
+# temporary (folders) go, so nothing is left but a finished cache entry.
+undo_scratch() {
+  if [ ${#added_lists[@]} -gt 0 ]; then
+    log "removing ${added_lists[*]} again"
+    "${sudo_cmd[@]}" rm -f "${added_lists[@]}"
+    "${sudo_cmd[@]}" apt-get update -qq || true
+  fi
+  if [ ${#temporary[@]} -gt 0 ]; then
+    rm -rf "${temporary[@]}"
+  fi
+}
+
+# fresh_build_folders <work> <prefix>: both emptied for a new build, and
+# removed by undo_scratch unless the build takes them off temporary, so a
+# build that stops leaves neither its work folder nor half a cache entry.
+fresh_build_folders() {
+  rm -rf "$1" "$2"
+  mkdir -p "$1" "$2"
+  temporary+=("$1" "$2")
+}
+
+# quiet <log> <command...>: runs a build step into <log>; shows the log's end
+# and exits when it fails.
+quiet() {
+  local logfile="$1"
+  shift
+  "$@" >"$logfile" 2>&1 || { tail -n 40 "$logfile" >&2; exit 1; }
+}
+
+# src_version <package>: the newest source version apt knows for <package>;
+# empty when it knows none.
+src_version() {
+  local listing
+  listing="$(apt-cache showsrc --only-source "$1" 2>/dev/null)" || return 0
+  awk '/^Version:/ { print $2 }' <<<"$listing" | sort -V | tail -n 1
+}
+
+# ensure_sources <source package>...
+# Makes apt know the sources of the packages. apt itself says whether it knows
+# them. When it does not, the machine's own binary entries for the
+# distribution's archive are copied with the deb-src type (same URIs, suites,
+# components, keys); entries of other archives are left alone. A copy that
+# apt-get update does not take is removed again. Uses the caller's sudo_cmd
+# (array), log (function), updated (1 once apt-get update ran), temporary
+# (folders the caller's exit trap removes) and added_lists (apt files the
+# caller's exit trap removes, emptied here once apt took them). Exits on failure.
+ensure_sources() {
+  local wanted=("$@")
+  apt_knows_sources() {
+    local p
+    for p in "${wanted[@]}"; do
+      [ -n "$(src_version "$p")" ] || return 1
+    done
+  }
+  if ! apt_knows_sources && [ "$updated" -eq 0 ]; then
+    "${sudo_cmd[@]}" apt-get update -qq
+    updated=1
+  fi
+  apt_knows_sources && return 0
+  local origin archive apt_etc entries f target
+  origin="$(. /etc/os-release && echo "${ID^}")"
+  mapfile -t archive < <(apt-cache policy | archive_uris "$origin")
+  if [ ${#archive[@]} -eq 0 ]; then
+    log "apt lists no archive of $origin to take the sources of ${wanted[*]} from"
+    exit 1
+  fi
+  apt_etc=/etc/apt/
+  eval "$(apt-config shell apt_etc Dir::Etc/d)"
+  entries="$(mktemp -d)"
+  temporary+=("$entries")
+  if ! write_deb_src_entries "${apt_etc%/}" "$entries" "${archive[@]}"; then
+    log "no apt entry for ${archive[*]} to derive a deb-src entry from"
+    exit 1
+  fi
+  for f in "$entries"/*; do
+    target="${apt_etc%/}/sources.list.d/$(basename "$f")"
+    if [ -e "$target" ]; then
+      log "$target is there already and apt still knows no sources; see what it holds"
+      exit 1
+    fi
+    log "adding $target:"
+    sed 's/^/  /' "$f" >&2
+    added_lists+=("$target")
+    "${sudo_cmd[@]}" install -m 644 "$f" "$target"
+  done
+  if ! "${sudo_cmd[@]}" apt-get update -qq; then
+    log "apt-get update failed with the deb-src entries"
+    exit 1
+  fi
+  if ! apt_knows_sources; then
+    log "apt knows no source for some of ${wanted[*]} even with the deb-src entries"
+    exit 1
+  fi
+  added_lists=()
+}
 
 # archive_uris <origin>
 # Reads `apt-cache policy` on standard input and prints, one a line, the URIs

@@ -7,9 +7,11 @@
 # linux: REDAVAVE_DIST=DIR writes the package there. Without BUILD_DIR the game
 # is built afresh in build-package (Release, no tests); with it, that build is
 # used as it stands (its game and resources are brought up to date first). The
-# package's dependencies are computed: those of the binary by dpkg-shlibdeps,
-# and the libraries the game opens at run time (FFmpeg, ALSA), whose names are
-# read from the binary, by the packages that ship them and the versions their
+# package's dependencies are computed: those of the binary and of the game's
+# own FFmpeg (built by scripts/ffmpeg-linux.sh, shipped in /usr/lib/redavave)
+# by dpkg-shlibdeps, and the system libraries the game opens at run time
+# (ALSA; Debian's FFmpeg for a build without its own), whose names are read
+# from the binary, by the packages that ship them and the versions their
 # shlibs files ask for.
 #
 # windows: a zip players unzip and run. The game is cross-built with mingw-w64
@@ -25,8 +27,10 @@ build="${2:-$root/build-package}"
 dist="${REDAVAVE_DIST:-$root/dist}"
 
 if [ -z "${2:-}" ]; then
+  bash "$root/scripts/install-deps.sh"
+  ffmpeg="$(bash "$root/scripts/ffmpeg-linux.sh" | tail -n 1)"
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DREDAVAVE_TESTS=OFF -DREDAVAVE_BENCH=OFF >/dev/null
+    -DREDAVAVE_TESTS=OFF -DREDAVAVE_BENCH=OFF -DREDAVAVE_FFMPEG_DIR="$ffmpeg" >/dev/null
 fi
 cmake --build "$build" --target redavave resources -j "$jobs" >/dev/null
 
@@ -42,14 +46,25 @@ doc="$stage/usr/share/doc/redavave"
 install -d "$doc"
 install -m 0644 "$root/packaging/linux/copyright" "$doc/copyright"
 gzip -9n -c "$root/packaging/linux/changelog" > "$doc/changelog.gz"
+if compgen -G "$stage/usr/lib/redavave/*.so.*" >/dev/null; then
+  # A trimmed FFmpeg of the game's own, on purpose (see the copyright file).
+  install -D -m 0644 "$root/packaging/linux/redavave.lintian-overrides" \
+    "$stage/usr/share/lintian/overrides/redavave"
+fi
 gzip -9n "$stage/usr/share/man/man6/redavave.6"
 chmod -R u=rwX,go=rX "$stage"
 chmod 0755 "$stage/usr/games/redavave"
 
-# Dependencies of the binary itself.
 mkdir -p "$work/debian"
 printf 'Source: redavave\n\nPackage: redavave\nArchitecture: any\n' > "$work/debian/control"
-if ! shlibdeps="$(cd "$work" && dpkg-shlibdeps -O -e"$stage/usr/games/redavave" 2>"$work/shlibdeps.log")"; then
+# Dependencies of the binary itself and of the game's own FFmpeg beside it.
+shlibdeps_args=(-e"$stage/usr/games/redavave")
+for lib in "$stage"/usr/lib/redavave/*.so.*; do
+  [ -e "$lib" ] && shlibdeps_args+=(-l"$stage/usr/lib/redavave" -e"$lib")
+done
+# Where the package's root is, for the game's run path relative to itself.
+install -d "$stage/DEBIAN"
+if ! shlibdeps="$(cd "$work" && dpkg-shlibdeps -O "${shlibdeps_args[@]}" 2>"$work/shlibdeps.log")"; then
   echo "package.sh: dpkg-shlibdeps failed:" >&2
   cat "$work/shlibdeps.log" >&2
   exit 1
@@ -98,8 +113,8 @@ Description: arcade game driven by your own music
  items and skulls come towards your ship. Collect blocks, where runs of one
  colour score a growing bonus, pick up bonus items and dodge the skulls.
  .
- The game plays the mp3, mp2, ogg, flac and wma files of your music folder
- and brings three demo songs.
+ The game plays the mp3, mp2, ogg, flac, wma, m4a, aac, opus, wav and aiff
+ files of your music folder and its subfolders, and brings three demo songs.
 CONTROL
 
 mkdir -p "$dist"

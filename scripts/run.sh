@@ -41,7 +41,9 @@ done
 bash scripts/install-deps.sh
 
 build="${REDAVAVE_BUILD_DIR:-$root/build}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The game's own FFmpeg (built once from Debian's sources, then cached).
+ffmpeg="$(bash scripts/ffmpeg-linux.sh | tail -n 1)"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDAVAVE_FFMPEG_DIR="$ffmpeg" >/dev/null
 cmake --build "$build" --target redavave -j "$jobs"
 if ninja -C "$build" -t targets all 2>/dev/null | grep -q '^resources:'; then
   cmake --build "$build" --target resources -j "$jobs"

@@ -36,7 +36,9 @@ has_target() {  # has_target <build dir> <target>
 
 echo "== Build (RelWithDebInfo) in build/"
 stage_start=$SECONDS
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The game's own FFmpeg (built once from Debian's sources, then cached).
+ffmpeg="$(bash scripts/ffmpeg-linux.sh | tail -n 1)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDAVAVE_FFMPEG_DIR="$ffmpeg"
 cmake --build build -j "$jobs"
 if has_target build resources; then
   cmake --build build --target resources -j "$jobs"
@@ -94,7 +96,8 @@ echo "Build and tests in $((SECONDS - stage_start)) s"
 
 echo "== ASan + UBSan build in build-asan/ (unit tests)"
 stage_start=$SECONDS
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDAVAVE_SANITIZE=ON -DREDAVAVE_BENCH=OFF
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREDAVAVE_SANITIZE=ON -DREDAVAVE_BENCH=OFF \
+  -DREDAVAVE_FFMPEG_DIR="$ffmpeg"
 cmake --build build-asan -j "$jobs"
 # The GL driver and the X libraries keep some allocations for the life of the
 # process; those are theirs, not ours.

@@ -46,82 +46,16 @@ if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# shellcheck source=apt-deb-src.sh
+source "$root/scripts/apt-deb-src.sh"
 # What is left behind when the script stops, whatever stops it: nothing of
 # its own but the finished cache entry.
 temporary=()
 added_lists=()
-cleanup() {
-  if [ ${#added_lists[@]} -gt 0 ]; then
-    log "removing ${added_lists[*]} again"
-    "${sudo_cmd[@]}" rm -f "${added_lists[@]}"
-    "${sudo_cmd[@]}" apt-get update -qq || true
-  fi
-  if [ ${#temporary[@]} -gt 0 ]; then
-    rm -rf "${temporary[@]}"
-  fi
-}
-trap cleanup EXIT
+trap undo_scratch EXIT
 
 # --- deb-src entries ------------------------------------------------------
-# apt itself says whether it knows the sources. When it does not, the
-# machine's own binary entries for the distribution's archive are copied with
-# the deb-src type (same URIs, suites, components, keys); entries of other
-# archives are left alone. A copy that apt-get update does not take is
-# removed again.
-# shellcheck source=apt-deb-src.sh
-source "$root/scripts/apt-deb-src.sh"
-source_packages=(libsdl2 ffmpeg lame libogg libvorbis)
-src_version() {  # newest source version apt knows for a package; none: empty
-  local listing
-  listing="$(apt-cache showsrc --only-source "$1" 2>/dev/null)" || return 0
-  awk '/^Version:/ { print $2 }' <<<"$listing" | sort -V | tail -n 1
-}
-apt_knows_sources() {
-  local p
-  for p in "${source_packages[@]}"; do
-    [ -n "$(src_version "$p")" ] || return 1
-  done
-}
-if ! apt_knows_sources && [ "$updated" -eq 0 ]; then
-  "${sudo_cmd[@]}" apt-get update -qq
-  updated=1
-fi
-if ! apt_knows_sources; then
-  origin="$(. /etc/os-release && echo "${ID^}")"
-  mapfile -t archive < <(apt-cache policy | archive_uris "$origin")
-  if [ ${#archive[@]} -eq 0 ]; then
-    log "apt lists no archive of $origin to take the sources of ${source_packages[*]} from"
-    exit 1
-  fi
-  apt_etc=/etc/apt/
-  eval "$(apt-config shell apt_etc Dir::Etc/d)"
-  entries="$(mktemp -d)"
-  temporary+=("$entries")
-  if ! write_deb_src_entries "${apt_etc%/}" "$entries" "${archive[@]}"; then
-    log "no apt entry for ${archive[*]} to derive a deb-src entry from"
-    exit 1
-  fi
-  for f in "$entries"/*; do
-    target="${apt_etc%/}/sources.list.d/$(basename "$f")"
-    if [ -e "$target" ]; then
-      log "$target is there already and apt still knows no sources; see what it holds"
-      exit 1
-    fi
-    log "adding $target:"
-    sed 's/^/  /' "$f" >&2
-    added_lists+=("$target")
-    "${sudo_cmd[@]}" install -m 644 "$f" "$target"
-  done
-  if ! "${sudo_cmd[@]}" apt-get update -qq; then
-    log "apt-get update failed with the deb-src entries"
-    exit 1
-  fi
-  if ! apt_knows_sources; then
-    log "apt knows no source for some of ${source_packages[*]} even with the deb-src entries"
-    exit 1
-  fi
-  added_lists=()
-fi
+ensure_sources libsdl2 ffmpeg lame libogg libvorbis
 
 sdl_version="$(src_version libsdl2)"
 ffmpeg_version="$(src_version ffmpeg)"
@@ -158,10 +92,7 @@ if [ -f "$prefix/.complete" ]; then
 fi
 
 work="$cache_root/work-$key"
-rm -rf "$work" "$prefix"
-mkdir -p "$work" "$prefix"
-# A build that stops leaves neither its work folder nor half a cache entry.
-temporary+=("$work" "$prefix")
+fresh_build_folders "$work" "$prefix"
 cd "$work"
 export CC="$host-gcc-posix" CXX="$host-g++-posix"
 
@@ -177,12 +108,6 @@ source_dir() { find . -maxdepth 1 -type d -name "$1-*" | head -n 1; }
 sdl_src="$(source_dir libsdl2)"
 ffmpeg_src="$(source_dir ffmpeg)"
 
-# Runs a build step quietly into <log>; shows the log's end when it fails.
-quiet() {
-  local logfile="$1"
-  shift
-  "$@" >"$logfile" 2>&1 || { tail -n 40 "$logfile" >&2; exit 1; }
-}
 
 log "building SDL2"
 t=$SECONDS
@@ -197,9 +122,8 @@ quiet sdl-build.log cmake --build sdl-build -j "$jobs"
 quiet sdl-install.log cmake --install sdl-build
 log "SDL2 built in $((SECONDS - t)) s"
 
-# The PCM kinds wav and aiff files hold.
-pcm_decoders=pcm_u8,pcm_s8,pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,pcm_s32le,pcm_s32be
-pcm_decoders+=,pcm_f32le,pcm_f32be,pcm_f64le,pcm_f64be,pcm_alaw,pcm_mulaw
+# shellcheck source=ffmpeg-components.sh
+source "$root/scripts/ffmpeg-components.sh"
 # build_ffmpeg <prefix> <extra configure options...>
 build_ffmpeg() {
   local into="$1"
@@ -211,16 +135,7 @@ build_ffmpeg() {
     quiet configure.log "../$ffmpeg_src/configure" --prefix="$into" \
       --arch=x86_64 --target-os=mingw32 --cross-prefix="$host-" \
       --cc="$CC" --cxx="$CXX" --pkg-config=pkg-config \
-      --enable-shared --disable-static \
-      --disable-everything --disable-programs --disable-doc \
-      --disable-avdevice --disable-avfilter --disable-swscale --disable-postproc \
-      --disable-network --disable-autodetect --disable-debug \
-      --enable-avcodec --enable-avformat --enable-avutil --enable-swresample \
-      --enable-protocol=file \
-      --enable-demuxer=mp3,ogg,flac,asf,mov,aac,wav,aiff \
-      --enable-parser=mpegaudio,vorbis,flac,aac,opus \
-      --enable-decoder=mp3,mp3float,mp2,mp2float,vorbis,flac,wmav1,wmav2,aac,alac,opus \
-      --enable-decoder="$pcm_decoders" \
+      --enable-shared --disable-static "${ffmpeg_game_options[@]}" \
       "$@"
     quiet make.log make -j"$jobs"
     quiet install.log make install

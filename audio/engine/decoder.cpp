@@ -5,14 +5,11 @@
 #include <cstring>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
 #include <libavutil/intreadwrite.h>
-#include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
-#include <libswresample/swresample.h>
 }
+
+#include "audio/engine/ffmpeg.h"
 
 namespace snd {
 
@@ -39,24 +36,24 @@ Result openError(int error) {
 }  // namespace
 
 Decoder::~Decoder() {
-    swr_free(&resampler);
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&codec);
-    avformat_close_input(&format);
+    ff::swr_free(&resampler);
+    ff::av_frame_free(&frame);
+    ff::av_packet_free(&packet);
+    ff::avcodec_free_context(&codec);
+    ff::avformat_close_input(&format);
 }
 
 Result Decoder::open(const char* path, std::unique_ptr<Decoder>* decoder) {
     std::unique_ptr<Decoder> d(new Decoder());
-    int error = avformat_open_input(&d->format, path, nullptr, nullptr);
+    int error = ff::avformat_open_input(&d->format, path, nullptr, nullptr);
     if (error < 0) {
         return openError(error);
     }
-    if (avformat_find_stream_info(d->format, nullptr) < 0) {
+    if (ff::avformat_find_stream_info(d->format, nullptr) < 0) {
         return ERR_NOT_AUDIO;
     }
     const AVCodec* codecType = nullptr;
-    d->streamIndex = av_find_best_stream(d->format, AVMEDIA_TYPE_AUDIO, -1, -1, &codecType, 0);
+    d->streamIndex = ff::av_find_best_stream(d->format, AVMEDIA_TYPE_AUDIO, -1, -1, &codecType, 0);
     if (d->streamIndex < 0 || codecType == nullptr) {
         return ERR_NOT_AUDIO;
     }
@@ -66,17 +63,17 @@ Result Decoder::open(const char* path, std::unique_ptr<Decoder>* decoder) {
         }
     }
     AVStream* stream = d->format->streams[d->streamIndex];
-    d->codec = avcodec_alloc_context3(codecType);
-    d->packet = av_packet_alloc();
-    d->frame = av_frame_alloc();
+    d->codec = ff::avcodec_alloc_context3(codecType);
+    d->packet = ff::av_packet_alloc();
+    d->frame = ff::av_frame_alloc();
     if (d->codec == nullptr || d->packet == nullptr || d->frame == nullptr) {
         return ERR_OUT_OF_MEMORY;
     }
-    if (avcodec_parameters_to_context(d->codec, stream->codecpar) < 0) {
+    if (ff::avcodec_parameters_to_context(d->codec, stream->codecpar) < 0) {
         return ERR_NOT_AUDIO;
     }
     d->codec->pkt_timebase = stream->time_base;
-    if (avcodec_open2(d->codec, codecType, nullptr) < 0) {
+    if (ff::avcodec_open2(d->codec, codecType, nullptr) < 0) {
         return ERR_NOT_AUDIO;
     }
     *decoder = std::move(d);
@@ -84,11 +81,13 @@ Result Decoder::open(const char* path, std::unique_ptr<Decoder>* decoder) {
 }
 
 bool Decoder::convert() {
-    AVChannelLayout inLayout;
+    // Zeroed: the copy below releases what the layout held before, and a
+    // layout of stack garbage would have it free a pointer it never had.
+    AVChannelLayout inLayout{};
     if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels == 0) {
         int channels = frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels : codec->ch_layout.nb_channels;
-        av_channel_layout_default(&inLayout, channels);
-    } else if (av_channel_layout_copy(&inLayout, &frame->ch_layout) < 0) {
+        ff::av_channel_layout_default(&inLayout, channels);
+    } else if (ff::av_channel_layout_copy(&inLayout, &frame->ch_layout) < 0) {
         return false;
     }
     if (inLayout.nb_channels <= 0) {
@@ -96,25 +95,25 @@ bool Decoder::convert() {
     }
     if (resampler == nullptr || frame->sample_rate != resamplerRate || frame->format != resamplerFormat ||
         inLayout.nb_channels != resamplerChannels) {
-        swr_free(&resampler);
+        ff::swr_free(&resampler);
         // Mono is kept mono here and doubled when read: the resampler's own
         // upmix would put it 3 dB down in each ear.
         outChannels = inLayout.nb_channels == 1 ? 1 : 2;
         AVChannelLayout outLayout;
-        av_channel_layout_default(&outLayout, outChannels);
-        int error = swr_alloc_set_opts2(&resampler, &outLayout, AV_SAMPLE_FMT_FLT, kMixRate, &inLayout,
+        ff::av_channel_layout_default(&outLayout, outChannels);
+        int error = ff::swr_alloc_set_opts2(&resampler, &outLayout, AV_SAMPLE_FMT_FLT, kMixRate, &inLayout,
                                         static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
-        av_channel_layout_uninit(&outLayout);
-        if (error < 0 || swr_init(resampler) < 0) {
-            av_channel_layout_uninit(&inLayout);
-            swr_free(&resampler);
+        ff::av_channel_layout_uninit(&outLayout);
+        if (error < 0 || ff::swr_init(resampler) < 0) {
+            ff::av_channel_layout_uninit(&inLayout);
+            ff::swr_free(&resampler);
             return false;
         }
         resamplerRate = frame->sample_rate;
         resamplerFormat = frame->format;
         resamplerChannels = inLayout.nb_channels;
     }
-    av_channel_layout_uninit(&inLayout);
+    ff::av_channel_layout_uninit(&inLayout);
 
     return takeConverted(const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
 }
@@ -122,7 +121,7 @@ bool Decoder::convert() {
 bool Decoder::takeConverted(const uint8_t** input, int inputFrames) {
     pending.resize(static_cast<size_t>(kConvertFrames) * 2);
     uint8_t* outPlane = reinterpret_cast<uint8_t*>(pending.data());
-    const int frames = swr_convert(resampler, &outPlane, kConvertFrames, input, inputFrames);
+    const int frames = ff::swr_convert(resampler, &outPlane, kConvertFrames, input, inputFrames);
     pendingFrames = frames > 0 ? frames : 0;
     pendingOffset = 0;
     // A full block may have left more behind.
@@ -159,10 +158,10 @@ bool Decoder::decodeMore() {
     // failures means the rest is not audio.
     int failures = 0;
     while (!ended) {
-        int error = avcodec_receive_frame(codec, frame);
+        int error = ff::avcodec_receive_frame(codec, frame);
         if (error == 0) {
             bool converted = convert();
-            av_frame_unref(frame);
+            ff::av_frame_unref(frame);
             if (converted && pendingFrames > 0) {
                 return true;
             }
@@ -171,23 +170,23 @@ bool Decoder::decodeMore() {
         if (error != AVERROR_EOF && !draining) {
             if (error != AVERROR(EAGAIN) && ++failures > 1000) {
                 draining = true;
-                avcodec_send_packet(codec, nullptr);
+                ff::avcodec_send_packet(codec, nullptr);
                 continue;
             }
-            const int readError = av_read_frame(format, packet);
+            const int readError = ff::av_read_frame(format, packet);
             if (readError < 0) {
                 // A damaged page or chunk: the demuxer finds the next one on
                 // the following read, unless the file is at its end.
-                if (readError == AVERROR_EOF || avio_feof(format->pb) || ++failures > 1000) {
+                if (readError == AVERROR_EOF || ff::avio_feof(format->pb) || ++failures > 1000) {
                     draining = true;
-                    avcodec_send_packet(codec, nullptr);
+                    ff::avcodec_send_packet(codec, nullptr);
                 }
                 continue;
             }
-            if (packet->stream_index == streamIndex && avcodec_send_packet(codec, packet) < 0) {
+            if (packet->stream_index == streamIndex && ff::avcodec_send_packet(codec, packet) < 0) {
                 ++failures;
             }
-            av_packet_unref(packet);
+            ff::av_packet_unref(packet);
             continue;
         }
         // The decoder has given all it has.
@@ -231,14 +230,14 @@ Result Decoder::measure(std::int64_t* frames) {
     const bool trimsLastPacket = std::strcmp(format->iformat->name, "ogg") == 0;
     bool decodedOne = false;
     int tries = 0;
-    while (av_read_frame(format, packet) >= 0) {
+    while (ff::av_read_frame(format, packet) >= 0) {
         if (packet->stream_index == streamIndex) {
             // Packets before time 0 are decoder warm-up (Ogg) and give no sound.
             if (packet->duration > 0 && (packet->pts == AV_NOPTS_VALUE || packet->pts >= 0)) {
                 durationSum += packet->duration;
             }
             size_t size = 0;
-            const uint8_t* skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+            const uint8_t* skip = ff::av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
             if (skip != nullptr && size >= 8) {
                 // Ogg already gives its last packet the trimmed duration.
                 trimmed += AV_RL32(skip) + (trimsLastPacket ? 0 : AV_RL32(skip + 4));
@@ -247,28 +246,28 @@ Result Decoder::measure(std::int64_t* frames) {
             // Prove that the packets really are audio this codec takes.
             if (!decodedOne && tries < 64) {
                 ++tries;
-                if (avcodec_send_packet(codec, packet) >= 0 && avcodec_receive_frame(codec, frame) == 0) {
+                if (ff::avcodec_send_packet(codec, packet) >= 0 && ff::avcodec_receive_frame(codec, frame) == 0) {
                     decodedOne = frame->nb_samples > 0;
-                    av_frame_unref(frame);
+                    ff::av_frame_unref(frame);
                 }
             }
         }
-        av_packet_unref(packet);
+        ff::av_packet_unref(packet);
     }
     if (!decodedOne) {
         return ERR_NOT_AUDIO;
     }
     std::int64_t estimate = 0;
     if (durationSum > 0) {
-        estimate = av_rescale_q(durationSum, stream->time_base, AVRational{1, kMixRate});
+        estimate = ff::av_rescale_q(durationSum, stream->time_base, AVRational{1, kMixRate});
         // Encoder delay and padding are cut by the decoder, not the demuxer.
         const int rate = stream->codecpar->sample_rate > 0 ? stream->codecpar->sample_rate : kMixRate;
         if (!sawTrim) {
             trimmed = stream->codecpar->initial_padding + stream->codecpar->trailing_padding;
         }
-        estimate -= av_rescale(trimmed, kMixRate, rate);
+        estimate -= ff::av_rescale(trimmed, kMixRate, rate);
     } else if (format->duration > 0) {
-        estimate = av_rescale(format->duration, kMixRate, AV_TIME_BASE);
+        estimate = ff::av_rescale(format->duration, kMixRate, AV_TIME_BASE);
     }
     *frames = std::max<std::int64_t>(estimate, 0);
     return OK;

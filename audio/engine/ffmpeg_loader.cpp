@@ -1,21 +1,12 @@
 // The FFmpeg calls of the engine, loaded on first use instead of at process
-// start. Linked directly, FFmpeg brings over a hundred libraries of its own
-// (video codecs, network protocols, GPU loaders) into the process's global
-// symbol scope: they cost tens of milliseconds before main() and make every
-// later symbol lookup walk them all, the GL driver's thousands included. Opened
-// here with local scope, they stay out of the way, and only when the engine
-// first needs them. Each function below has the signature of FFmpeg's own and
-// forwards to it.
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/mathematics.h>
-#include <libavutil/mem.h>
-#include <libavutil/tx.h>
-#include <libswresample/swresample.h>
-}
+// start. Linked directly, FFmpeg brings its dependencies into the process's
+// global symbol scope before main(); opened here with local scope, they stay
+// out of the way, and only when the engine first needs them. The libraries
+// are the game's own build when the game was built with one (named
+// lib<name>_redavave.so.<major>, beside the game in ../lib/redavave, found
+// through the program's run path): the four libraries and the C library,
+// against over a hundred for Debian's. Each function below has the
+// signature of FFmpeg's own and forwards to it.
 
 #include <dlfcn.h>
 
@@ -23,19 +14,25 @@ extern "C" {
 #include <cstdio>
 #include <thread>
 
+#include "audio/engine/ffmpeg.h"
 #include "audio/engine/sound.h"
 
 namespace {
 
-#define REDAVAVE_SONAME(name, major) "lib" name ".so." AV_STRINGIFY(major)
+#ifndef REDAVAVE_FFMPEG_SUFFIX
+#define REDAVAVE_FFMPEG_SUFFIX ""
+#endif
+#define REDAVAVE_SONAME(name, major) "lib" name REDAVAVE_FFMPEG_SUFFIX ".so." AV_STRINGIFY(major)
 
-enum Library { kUtil, kCodec, kFormat, kResample, kLibraryCount };
+// In the order they are opened: each after the ones it needs, which it then
+// finds loaded already.
+enum Library { kUtil, kResample, kCodec, kFormat, kLibraryCount };
 
 constexpr const char* kSonames[kLibraryCount] = {
     REDAVAVE_SONAME("avutil", LIBAVUTIL_VERSION_MAJOR),
+    REDAVAVE_SONAME("swresample", LIBSWRESAMPLE_VERSION_MAJOR),
     REDAVAVE_SONAME("avcodec", LIBAVCODEC_VERSION_MAJOR),
     REDAVAVE_SONAME("avformat", LIBAVFORMAT_VERSION_MAJOR),
-    REDAVAVE_SONAME("swresample", LIBSWRESAMPLE_VERSION_MAJOR),
 };
 
 // All four at the first call from any thread; a library that cannot be
@@ -91,7 +88,7 @@ void snd::loadLibrariesAhead() {
         }                                                                                      \
     }
 
-extern "C" {
+namespace snd::ff {
 
 // libavutil
 REDAVAVE_FORWARD(kUtil, int, av_channel_layout_copy, (AVChannelLayout * dst, const AVChannelLayout* src), (dst, src),
@@ -160,4 +157,4 @@ REDAVAVE_FORWARD(kResample, int, swr_get_out_samples, (SwrContext * context, int
                  AVERROR(ENOSYS))
 REDAVAVE_FORWARD(kResample, int, swr_init, (SwrContext * context), (context), AVERROR(ENOSYS))
 
-}  // extern "C"
+}  // namespace snd::ff

@@ -3,11 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-extern "C" {
-#include <libavutil/mem.h>
-#include <libavutil/tx.h>
-}
-
+#include "audio/engine/ffmpeg.h"
 #include "audio/engine/sound.h"
 
 namespace snd {
@@ -50,10 +46,10 @@ REDAVAVE_WIDE_VECTORS void magnitudes(const float* __restrict spectrum, float* _
 
 SpectrumAnalyser::~SpectrumAnalyser() {
     for (int i = 0; i < kSizes; ++i) {
-        av_tx_uninit(&contexts[i]);
+        ff::av_tx_uninit(&contexts[i]);
     }
-    av_freep(&samples);
-    av_freep(&spectrum);
+    ff::av_freep(&samples);
+    ff::av_freep(&spectrum);
 }
 
 bool SpectrumAnalyser::validCount(int count) {
@@ -69,15 +65,15 @@ int SpectrumAnalyser::slotFor(int count) {
 }
 
 bool SpectrumAnalyser::init() {
-    samples = static_cast<float*>(av_malloc(sizeof(float) * kLargestTransform));
-    spectrum = static_cast<float*>(av_malloc(sizeof(float) * (kLargestTransform + 2)));
+    samples = static_cast<float*>(ff::av_malloc(sizeof(float) * kLargestTransform));
+    spectrum = static_cast<float*>(ff::av_malloc(sizeof(float) * (kLargestTransform + 2)));
     if (samples == nullptr || spectrum == nullptr) {
         return false;
     }
     for (int slot = 0; slot < kSizes; ++slot) {
         const int size = kSmallestTransform << slot;
         const float unscaled = 1.0f;
-        if (av_tx_init(&contexts[slot], &transforms[slot], AV_TX_FLOAT_RDFT, 0, size, &unscaled, 0) < 0) {
+        if (ff::av_tx_init(&contexts[slot], &transforms[slot], AV_TX_FLOAT_RDFT, 0, size, &unscaled, 0) < 0) {
             return false;
         }
         double sum = 0.0;

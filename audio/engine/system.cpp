@@ -5,10 +5,7 @@
 #include <cstring>
 #include <new>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
+#include "audio/engine/ffmpeg.h"
 #include "audio/engine/internal.h"
 
 namespace snd {
@@ -64,7 +61,7 @@ Result createSystem(System** system) {
         return ERR_BAD_ARGUMENT;
     }
     // Broken files are reported through our result codes, not on stderr.
-    av_log_set_level(AV_LOG_QUIET);
+    ff::av_log_set_level(AV_LOG_QUIET);
     auto* created = new (std::nothrow) SystemImpl();
     if (created == nullptr) {
         return ERR_OUT_OF_MEMORY;

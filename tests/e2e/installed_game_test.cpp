@@ -192,6 +192,16 @@ TEST_F(InstalledGameTest, PlaysThePlayersNestedLibraryFromAnyFolderAndLogsInItsD
     if (HasFatalFailure()) {
         return;
     }
+#ifdef REDAVAVE_OWN_FFMPEG
+    // The songs were played by the game's own FFmpeg from beside the game,
+    // with nothing of Debian's FFmpeg or the libraries it pulls in.
+    const std::string maps = readText("/proc/" + std::to_string(game.pid()) + "/maps");
+    for (const char* library : {"avutil", "swresample", "avcodec", "avformat"}) {
+        EXPECT_THAT(maps, HasSubstr((prefix / "lib" / "redavave").string() + "/lib" + library + "_redavave.so."));
+        EXPECT_THAT(maps, ::testing::Not(HasSubstr(std::string("/lib") + library + ".so.")));
+    }
+    EXPECT_THAT(maps, ::testing::Not(HasSubstr("libgnutls")));
+#endif
     ASSERT_TRUE(game.key({"Escape"}));
     EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
 

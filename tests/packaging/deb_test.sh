@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb from this build and checks what a player's apt would get:
-# the files, the dependencies (the libraries the game links and the ones it
-# opens at run time), and lintian without errors.
+# the files, the dependencies (the libraries the game links, the ones it
+# opens at run time, and its own FFmpeg), and lintian without errors.
 #   deb_test.sh <source dir> <build dir>
 set -uo pipefail
 source_dir="$1"
@@ -41,10 +41,17 @@ names="$(tr ',' '\n' <<<"$depends" | awk '{print $1}')"
 for package in libc6 libstdc++6 libsdl2-2.0-0 libgl1 libasound2; do
   grep -qxF "$package" <<<"$names" || fail "Depends lacks $package"
 done
-# The FFmpeg libraries the game opens itself, at the versions their packages name.
+# The game's own FFmpeg comes with it, where the game looks for it, so apt
+# brings no FFmpeg of Debian's (nor its hundred-odd libraries).
 for library in avcodec avformat avutil swresample; do
-  grep -qE "(^|, )lib${library}[0-9]+ \(>= [^)]+\)" <<<"$depends" || fail "Depends lacks a versioned lib$library"
+  grep -qE "^-rw-r--r-- \./usr/lib/redavave/lib${library}_redavave\.so\.[0-9]+$" <<<"$files" ||
+    fail "the game's own lib$library is not in usr/lib/redavave"
+  grep -qxE "lib${library}[0-9]+" <<<"$names" && fail "Depends names Debian's lib$library"
 done
+unpacked="$out/unpacked"
+dpkg-deb -x "$deb" "$unpacked"
+readelf -d "$unpacked/usr/games/redavave" | grep -qF 'runpath: [$ORIGIN/../lib/redavave]' ||
+  fail "the game does not look for its libraries in ../lib/redavave"
 [ "$(dpkg-deb -f "$deb" Section)" = games ] || fail "section is not games"
 
 if command -v lintian >/dev/null; then

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Builds the game's own FFmpeg for Linux from Debian's source package: the
+# four libraries the game calls, with only the demuxers, parsers and decoders
+# of its song formats and no other library beside the C library. Debian's
+# FFmpeg brings some 140 libraries into the process (video codecs, TLS,
+# Kerberos, ZeroMQ ...), whose loading held up the game's start by tens of
+# milliseconds; these four load in about one.
+#
+# The libraries carry names of their own (libavcodec_redavave.so.59 ...) and
+# version their symbols LIBAVCODEC_REDAVAVE_59 ... instead of LIBAVCODEC_59,
+# so that a process holding Debian's FFmpeg as well (the test programs write
+# their songs with it) never binds one library's calls into the other's.
+#
+# The build goes into a cache outside the clone, keyed by the source version
+# and this recipe's revision, and is reused when it is there (about 40 s
+# otherwise). Prints the folder holding it (include/, lib/) as its last line.
+# Root or sudo for the apt steps.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cache_root="${REDAVAVE_FFMPEG_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/redavave/linux-ffmpeg}"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+
+log() { echo "ffmpeg-linux: $*" >&2; }
+
+# shellcheck source=apt-deb-src.sh
+source "$root/scripts/apt-deb-src.sh"
+updated=0
+temporary=()
+added_lists=()
+trap undo_scratch EXIT
+
+# shellcheck source=ffmpeg-components.sh
+source "$root/scripts/ffmpeg-components.sh"
+
+version="$(src_version ffmpeg)"
+if [ -z "$version" ]; then
+  ensure_sources ffmpeg
+  version="$(src_version ffmpeg)"
+fi
+# r1: the game's formats, own names and symbol versions, hardened.
+key="r1_ffmpeg-${version}"
+key="${key//[:~+]/_}"
+prefix="$cache_root/$key"
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+work="$cache_root/work-$key"
+fresh_build_folders "$work" "$prefix"
+cd "$work"
+started=$SECONDS
+
+log "building FFmpeg $version for the game"
+quiet fetch.log apt-get source -qq --download-only "ffmpeg=$version"
+quiet unpack.log dpkg-source -x ffmpeg_*.dsc
+src="$(find . -maxdepth 1 -type d -name 'ffmpeg-*' | head -n 1)"
+# The symbol versions get the game's name (the build puts the major number in
+# for MAJOR).
+sed -i 's/^LIB\([A-Z]*\)_MAJOR {/LIB\1_REDAVAVE_MAJOR {/' "$src"/lib*/lib*.v
+mkdir build
+cd build
+quiet configure.log "../$src/configure" --prefix="$prefix" --build-suffix=_redavave \
+  --enable-shared --disable-static "${ffmpeg_game_options[@]}" \
+  --extra-cflags="-fstack-protector-strong -D_FORTIFY_SOURCE=2" \
+  --extra-ldflags="-Wl,-z,relro -Wl,-z,now"
+quiet make.log make -j"$jobs"
+quiet install.log make install
+for lib in avutil avcodec avformat swresample; do
+  symbols="$(readelf --dyn-syms -W "$prefix/lib/lib${lib}_redavave.so")"
+  if ! grep -q "@LIB${lib^^}_REDAVAVE_" <<<"$symbols"; then
+    log "lib${lib}_redavave.so has no symbols of version LIB${lib^^}_REDAVAVE_*"
+    exit 1
+  fi
+done
+echo "ffmpeg $version, built in $((SECONDS - started)) s" >"$prefix/.complete"
+cd /
+temporary=("$work")
+log "built in $((SECONDS - started)) s into $prefix"
+echo "$prefix"
