@@ -14,6 +14,12 @@ constexpr double kLongestFrame = 0.25;
 }
 
 void Core::runMainLoop() {
+    // Each pass presents what the pass before drew, then draws the next: the
+    // first picture is drawn here, so that the first present shows the menu
+    // rather than a picture nobody drew.
+    if (appState == APP_STATE_RUNNING) {
+        drawScene();
+    }
     // msg keeps its zeroed value when nothing is waiting yet.
     plat::peekMessage(&msg, false);
     while (msg.message != plat::WM_QUIT) {

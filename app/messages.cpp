@@ -31,14 +31,6 @@ plat::LRESULT windowProc(plat::WindowHandle window, std::uint32_t message, plat:
 bool Core::handleMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
     (void)lParam;
     switch (message) {
-        case plat::WM_CREATE:
-            // The window is made and the display's driver loaded; showing the
-            // window, making its rendering context and reading the textures
-            // keep this thread busy for a while, in which the sound libraries
-            // load on the side. (Loading them any earlier only queues them
-            // with the driver: libraries load one at a time.)
-            snd::loadLibrariesAhead();
-            return false;
         case plat::WM_DESTROY:
             errorHandler.log("#Game Closing! - Game By Rodadi Vuzivi");
             plat::postQuitMessage(0);

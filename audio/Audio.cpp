@@ -7,6 +7,10 @@ Audio audio;
 namespace {
 
 constexpr float kBinWidthHz = 2.9296875f;  // 24000 Hz / 8192 bins, whatever the song's rate
+
+constexpr const char* kBlockHitFile = "resources/Sounds/blockHit.mp3";
+constexpr const char* kBonusHitFile = "resources/Sounds/bonusHit.mp3";
+constexpr const char* kSkullHitFile = "resources/Sounds/SkullHit.mp3";
 constexpr float kPeakFloor = 0.01f;
 
 // The engine's news of its output, told on its output thread: the lines go
@@ -67,10 +71,12 @@ void Audio::init() {
     }
     system->setOutputWatcher(&logOutput, nullptr);
     checkResult(system->init(16, 0, nullptr), 0);
-    checkResult(system->createSound("resources/Sounds/blockHit.mp3", snd::MODE_HARDWARE, nullptr, &blockHitSound), 0);
-    checkResult(system->createSound("resources/Sounds/bonusHit.mp3", snd::MODE_SOFTWARE, nullptr, &bonusHitSound), 0);
-    checkResult(system->createSound("resources/Sounds/SkullHit.mp3", snd::MODE_HARDWARE, nullptr, &skullHitSound), 0);
+    checkResult(system->createSound(kBlockHitFile, snd::MODE_HARDWARE, nullptr, &blockHitSound), 0);
+    checkResult(system->createSound(kBonusHitFile, snd::MODE_SOFTWARE, nullptr, &bonusHitSound), 0);
+    checkResult(system->createSound(kSkullHitFile, snd::MODE_HARDWARE, nullptr, &skullHitSound), 0);
 }
+
+void Audio::prepare() { snd::decodeAhead({kBlockHitFile, kBonusHitFile, kSkullHitFile}); }
 
 bool Audio::playSong(const char* path) {
     songPath = path;

@@ -15,6 +15,9 @@ public:
     Audio();
     virtual ~Audio();
 
+    // Starts decoding the sound effects on a thread of their own, for init()
+    // to take; nothing is reported from there (init() reports as ever).
+    void prepare();
     // Starts the engine, checks its version and loads the three effects from
     // resources/Sounds under the current directory.
     void init();

@@ -32,10 +32,22 @@ const Failure kNoPacket = {"Could not read RLE header! = '%s'!", "Could not read
 const Failure kTooMany = {"Too many pixels to read! = '%s'!", "Too many pixels to read on TGA\nFile: '%s'!"};
 const Failure kNoRunPixel = {"Could not read from TGA! = '%s'!", "Could not read from TGA!\nFile: '%s'!"};
 
+// Set for the reads of a quiet loader on this thread.
+thread_local bool failuresUnreported = false;
+
+struct QuietScope {
+    explicit QuietScope(bool quiet) : before(failuresUnreported) { failuresUnreported = quiet; }
+    ~QuietScope() { failuresUnreported = before; }
+    bool before;
+};
+
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 // The texts above each take the file name once, as their only argument.
 bool report(const Failure& failure, const char* filename) {
+    if (failuresUnreported) {
+        return false;
+    }
     errorHandler.log(failure.logLine, filename);
     errorHandler.setError(ERROR_KIND_GAME, failure.boxText, filename);
     errorHandler.show();
@@ -124,6 +136,7 @@ bool TgaStream::read(void* out, std::size_t count) {
 }
 
 bool ImageLoader::loadTGA(Texture& texture, const char* filename) {
+    const QuietScope scope(quiet);
     // The whole file is taken at once; the parser never looks past the last pixel.
     std::vector<std::uint8_t> bytes;
     if (!readFileBytes(filename, bytes)) {
@@ -134,6 +147,7 @@ bool ImageLoader::loadTGA(Texture& texture, const char* filename) {
 }
 
 bool ImageLoader::loadTGA(Texture& texture, const std::uint8_t* data, std::size_t size, const char* filename) {
+    const QuietScope scope(quiet);
     if (filename == nullptr) {
         filename = "";
     }

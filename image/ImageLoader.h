@@ -36,6 +36,10 @@ public:
     bool loadUncompressedTGA(Texture& texture, const char* filename, TgaStream& file);
     bool loadCompressedTGA(Texture& texture, const char* filename, TgaStream& file);
 
+    // A quiet loader reports its failures only through its results: no log
+    // line, no box (for reading ahead what is read again when it fails).
+    bool quiet = false;
+
     std::uint8_t header[12] = {};
     std::uint8_t info[6] = {};
     std::uint32_t bytesPerPixel = 0;

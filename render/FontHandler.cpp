@@ -29,6 +29,9 @@ Font::Font(std::uint32_t textureName, std::uint32_t textureSize, std::uint32_t c
     build(textureSize);
 }
 
+Font::Font(const Font& other, SameLists)
+    : advance(other.advance), listBase(other.listBase), texture(other.texture), cellSize(other.cellSize) {}
+
 void Font::build(std::uint32_t textureSize) {
     const GLuint block = glGenLists(kFontListCount);
     if (block == 0) {
@@ -65,6 +68,18 @@ void Font::build(std::uint32_t textureSize) {
 }
 
 int FontHandler::loadFont(std::uint32_t texture, std::uint32_t cellSize) {
+    // Fonts cut from one sheet at one cell size draw the same glyphs: they
+    // share the first one's lists, which live as long as the context.
+    for (const std::unique_ptr<Font>& font : fonts) {
+        if (font->texture == texture && font->cellSize == cellSize && font->advance && font->listBase != 0) {
+            Font* same = new (std::nothrow) Font(*font, Font::SameLists{});
+            if (same == nullptr) {
+                break;
+            }
+            fonts.emplace_back(same);
+            return static_cast<int>(fonts.size());
+        }
+    }
     Font* pFont = new (std::nothrow) Font(texture, kSheetSize, cellSize, 0);
     if (pFont == nullptr) {
         errorHandler.log("Warning! Could not load font!");

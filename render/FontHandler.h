@@ -22,6 +22,9 @@ class Font {
 public:
     // `fixed` 0 makes every glyph move the pen one cell to the right.
     Font(std::uint32_t textureName, std::uint32_t textureSize, std::uint32_t cell, int fixed);
+    // A font drawing with `other`'s lists, building none of its own.
+    struct SameLists {};
+    Font(const Font& other, SameLists);
     virtual ~Font() {}  // the display lists live until the context goes away
     Font(const Font&) = delete;
     Font& operator=(const Font&) = delete;

@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <future>
+
 #include "diag/ErrorHandler.h"
 #include "image/ImageLoader.h"
 #include "render/FontHandler.h"
@@ -49,16 +51,59 @@ void uploadAll() {
     glPixelStorei(GL_UNPACK_ALIGNMENT, oldAlignment);
 }
 
+// The images read ahead, for loadTextures to take; what could not be read
+// there is read again by loadTextures, which then reports it.
+std::future<void> readingAhead;
+Texture readAhead[kTextureCount] = {};
+bool wasReadAhead[kTextureCount] = {};
+
+}  // namespace
+
+void readTexturesAhead() {
+    if (readingAhead.valid()) {
+        return;
+    }
+    readingAhead = std::async(std::launch::async, [] {
+        ImageLoader loader;
+        loader.quiet = true;
+        for (int i = 0; i < kTextureCount; ++i) {
+            wasReadAhead[i] = loader.loadTGA(readAhead[i], kTextureFiles[i]);
+        }
+    });
+}
+
+namespace {
+
+// The image `index` as read ahead, else read now (with its failure reported).
+bool readTexture(ImageLoader& loader, int index) {
+    if (wasReadAhead[index]) {
+        releaseTextureData(textures[index]);
+        textures[index] = readAhead[index];
+        readAhead[index].data = nullptr;
+        wasReadAhead[index] = false;
+        return true;
+    }
+    return loader.loadTGA(textures[index], kTextureFiles[index]);
+}
+
 }  // namespace
 
 bool loadTextures() {
+    if (readingAhead.valid()) {
+        readingAhead.get();
+    }
     ImageLoader loader;
     bool allLoaded = true;
     for (int i = 0; i < kTextureCount; ++i) {
-        if (!loader.loadTGA(textures[i], kTextureFiles[i])) {
+        if (!readTexture(loader, i)) {
             allLoaded = false;
             break;
         }
+    }
+    // Whatever was read ahead and not taken is of no further use.
+    for (int i = 0; i < kTextureCount; ++i) {
+        releaseTextureData(readAhead[i]);
+        wasReadAhead[i] = false;
     }
     if (allLoaded) {
         uploadAll();

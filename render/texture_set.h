@@ -35,3 +35,9 @@ extern const char* const kTextureFiles[kTextureCount];
 // read and then uploads none. Builds the game's fonts either way. Needs a
 // current OpenGL context.
 bool loadTextures();
+
+// Starts reading and decoding the eleven files on a thread of their own, in
+// the working folder of the moment, for the next loadTextures() to upload;
+// loadTextures() waits for it. A file that fails there is read again by
+// loadTextures(), which reports it as it always does.
+void readTexturesAhead();

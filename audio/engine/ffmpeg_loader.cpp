@@ -12,10 +12,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <thread>
 
 #include "audio/engine/ffmpeg.h"
-#include "audio/engine/sound.h"
 
 namespace {
 
@@ -61,17 +59,6 @@ Function resolve(Library library, const char* name) {
 }
 
 }  // namespace
-
-void snd::loadLibrariesAhead() {
-    static bool started = false;
-    if (started) {
-        return;
-    }
-    started = true;
-    // Whoever needs a library first waits for this thread's load to finish
-    // (the handles are set up once); nothing else is shared.
-    std::thread([] { handleOf(kUtil); }).detach();
-}
 
 // Forwards `name` (result type `result`, parameters `params`, call `args`) to
 // FFmpeg; `failed` is what a missing library answers.

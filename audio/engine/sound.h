@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 // The game's sound engine: files decoded with FFmpeg, resampled to 48 kHz
 // stereo float, mixed on up to 16 channels and played on an SDL audio device,
 // or on a silent clock when there is no device. Nothing outside this folder
@@ -136,10 +139,14 @@ protected:
 
 Result createSystem(System** system);
 
-// Starts loading the decoding libraries on a thread of their own, so that
-// the first createSystem finds them ready; where they are linked with the
-// program it does nothing. Call it while the program waits for something
-// else; calling it more than once or never is harmless.
-void loadLibrariesAhead();
+// Starts decoding the files `paths` whole on a thread of its own (loading
+// the decoding libraries first where they are loaded at run time), so that
+// createSound takes a file's sound from there instead of decoding it again,
+// as long as the file is still the one decoded (same size and time). A file
+// that cannot be decoded there is decoded by createSound, which reports it as
+// it always does. Relative paths are taken in the working folder of the call,
+// and createSound must name each as it was given here. A later call drops
+// what an earlier one decoded and nobody took; calling it never is harmless.
+void decodeAhead(std::vector<std::string> paths);
 
 }  // namespace snd

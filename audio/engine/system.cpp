@@ -3,7 +3,12 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <future>
+#include <mutex>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "audio/engine/ffmpeg.h"
 #include "audio/engine/internal.h"
@@ -50,11 +55,109 @@ constexpr int kStreamPrefillFrames = 4096;
 // Frames decoded for one channel per hold of the decode lock.
 constexpr int kDecodeChunkFrames = 4096;
 
+// Decodes the rest of `decoder`'s file into `pcm`, stereo frames at the mix
+// rate; the number of frames.
+std::int64_t decodeWhole(Decoder& decoder, std::vector<float>* pcm) {
+    constexpr int kChunk = 16384;
+    std::int64_t frames = 0;
+    for (;;) {
+        pcm->resize(static_cast<size_t>(frames + kChunk) * 2);
+        int got = decoder.read(pcm->data() + frames * 2, kChunk);
+        frames += got;
+        if (got < kChunk) {
+            break;
+        }
+    }
+    pcm->resize(static_cast<size_t>(frames) * 2);
+    pcm->shrink_to_fit();
+    return frames;
+}
+
+// What tells a file from the one it replaced: its size and modification time.
+struct FileStamp {
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified{};
+    bool operator==(const FileStamp& other) const { return size == other.size && modified == other.modified; }
+};
+
+bool stampOf(const std::string& path, FileStamp* stamp) {
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::u8path(path);
+    stamp->size = std::filesystem::file_size(file, error);
+    if (error) {
+        return false;
+    }
+    stamp->modified = std::filesystem::last_write_time(file, error);
+    return !error;
+}
+
+// A file decoded whole ahead of its createSound.
+struct DecodedAhead {
+    std::string path;      // as createSound will name it
+    std::string fullPath;  // in the working folder of the time it was named
+    FileStamp stamp;
+    std::vector<float> pcm;
+    std::int64_t frames = 0;
+};
+
+std::mutex aheadMutex;
+std::future<std::vector<DecodedAhead>> decodingAhead;  // under aheadMutex
+std::vector<DecodedAhead> decodedAhead;                // under aheadMutex
+
+// The sound `path` as decoded ahead, when it was and the file is still the
+// one decoded; each is taken once.
+bool takeDecodedAhead(const char* path, std::vector<float>* pcm, std::int64_t* frames) {
+    std::lock_guard<std::mutex> hold(aheadMutex);
+    if (decodingAhead.valid()) {
+        decodedAhead = decodingAhead.get();
+    }
+    for (auto it = decodedAhead.begin(); it != decodedAhead.end(); ++it) {
+        if (it->path != path) {
+            continue;
+        }
+        FileStamp now;
+        const bool same = stampOf(it->fullPath, &now) && now == it->stamp;
+        if (same) {
+            *pcm = std::move(it->pcm);
+            *frames = it->frames;
+        }
+        decodedAhead.erase(it);
+        return same;
+    }
+    return false;
+}
+
 }  // namespace
 
-#ifndef __linux__
-void loadLibrariesAhead() {}  // FFmpeg is linked with the program here
-#endif
+void decodeAhead(std::vector<std::string> paths) {
+    std::lock_guard<std::mutex> hold(aheadMutex);
+    // What an earlier call decoded and nobody took goes.
+    if (decodingAhead.valid()) {
+        decodingAhead.get();
+    }
+    decodedAhead.clear();
+    std::vector<DecodedAhead> files(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        std::error_code error;
+        files[i].path = paths[i];
+        files[i].fullPath = std::filesystem::absolute(std::filesystem::u8path(paths[i]), error).u8string();
+    }
+    decodingAhead = std::async(std::launch::async, [files = std::move(files)]() mutable {
+        std::vector<DecodedAhead> decoded;
+        for (DecodedAhead& file : files) {
+            std::unique_ptr<Decoder> decoder;
+            // Stamped first: a file replaced while it is decoded is not taken.
+            if (!stampOf(file.fullPath, &file.stamp) || Decoder::open(file.fullPath.c_str(), &decoder) != OK) {
+                continue;
+            }
+            file.frames = decodeWhole(*decoder, &file.pcm);
+            if (file.frames > 0) {
+                decoded.push_back(std::move(file));
+            }
+        }
+        return decoded;
+    });
+}
 
 Result createSystem(System** system) {
     if (system == nullptr) {
@@ -169,27 +272,21 @@ SoundImpl* SystemImpl::adopt(std::unique_ptr<SoundImpl> sound) {
 
 Result System::createSound(const char* path, unsigned /*mode*/, void* /*extraInfo*/, Sound** sound) {
     SystemImpl* self = impl(this);
-    std::unique_ptr<Decoder> decoder;
-    Result result = self->openFile(path, sound, &decoder);
-    if (result != OK) {
-        return result;
-    }
-    auto created = self->newSound(path, false);
-    constexpr int kChunk = 16384;
+    std::vector<float> pcm;
     std::int64_t frames = 0;
-    for (;;) {
-        created->pcm.resize(static_cast<size_t>(frames + kChunk) * 2);
-        int got = decoder->read(created->pcm.data() + frames * 2, kChunk);
-        frames += got;
-        if (got < kChunk) {
-            break;
+    if (path == nullptr || sound == nullptr || !self->initialised || !takeDecodedAhead(path, &pcm, &frames)) {
+        std::unique_ptr<Decoder> decoder;
+        Result result = self->openFile(path, sound, &decoder);
+        if (result != OK) {
+            return result;
         }
+        frames = decodeWhole(*decoder, &pcm);
     }
     if (frames == 0) {
         return ERR_NOT_AUDIO;
     }
-    created->pcm.resize(static_cast<size_t>(frames) * 2);
-    created->pcm.shrink_to_fit();
+    auto created = self->newSound(path, false);
+    created->pcm = std::move(pcm);
     created->lengthFrames.store(frames);
     *sound = self->adopt(std::move(created));
     return OK;

@@ -6,10 +6,10 @@
 // none, and with twenty thousand songs in artist and album folders. The
 // figures are the ratios of the medians.
 //
-// A preloaded probe notes the time of each buffer swap. The game presents in
-// its frame step before it draws, so its first swap shows a picture not yet
-// drawn; its first scene is presented by the second swap, which is what the
-// game's time counts.
+// A preloaded probe notes the time of each buffer swap; the game's time is
+// that of the first swap that presents anything but black (the probe reads
+// the picture back after it has taken the time). The bare window presents
+// black, and its first swap counts.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -98,12 +98,17 @@ benchworld::Folder& gameFolder() {
 
 struct Timing {
     std::vector<double> swapMs;  // time of each swap since the spawn
+    double pictureMs = -1;       // of the first one with a picture
     std::string error;
 };
 
-// Starts `program` in `folder` with the probe, which ends it after `swaps` swaps.
+// A game shows its first picture within this many swaps.
+constexpr int kGameSwaps = 3;
+
+// Starts `program` in `folder` with the probe, which ends it after `swaps`
+// swaps, or with `drawn` at the first swap that shows a picture.
 Timing runProbed(const std::string& program, const std::vector<std::string>& args, const fs::path& folder,
-                 int swaps) {
+                 int swaps, bool drawn) {
     Timing timing;
     const fs::path out = folder / "probe.txt";
     fs::remove(out);
@@ -113,6 +118,11 @@ Timing runProbed(const std::string& program, const std::vector<std::string>& arg
     setenv("LD_PRELOAD", REDAVAVE_SWAP_PROBE, 1);
     setenv("REDAVAVE_PROBE_OUT", out.c_str(), 1);
     setenv("REDAVAVE_PROBE_SWAPS", std::to_string(swaps).c_str(), 1);
+    if (drawn) {
+        setenv("REDAVAVE_PROBE_DRAWN", "1", 1);
+    } else {
+        unsetenv("REDAVAVE_PROBE_DRAWN");
+    }
     setenv("XDG_RUNTIME_DIR", (gameFolder().path() / "runtime").c_str(), 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     setenv("REDAVAVE_MESSAGE_BOXES", "stderr", 1);
@@ -153,10 +163,14 @@ Timing runProbed(const std::string& program, const std::vector<std::string>& arg
     std::ifstream in(out);
     int swap = 0;
     long long at = 0;
-    while (in >> swap >> at) {
+    int picture = 0;
+    while (in >> swap >> at >> picture) {
         timing.swapMs.push_back(static_cast<double>(at - start) / 1e6);
+        if (picture != 0 && timing.pictureMs < 0) {
+            timing.pictureMs = timing.swapMs.back();
+        }
     }
-    if (static_cast<int>(timing.swapMs.size()) < swaps) {
+    if (timing.pictureMs < 0) {
         std::ifstream err(errPath);
         const std::string why((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
         timing.error = program + " ended before its picture: " + why;
@@ -181,16 +195,16 @@ void BM_StartToFirstPicture(benchmark::State& state) {
     }
     std::vector<double> game, gameFirstSwap, bare;
     for (auto _ : state) {
-        const Timing b = runProbed(REDAVAVE_BARE_WINDOW, {}, folder.path(), 1);
-        const Timing g = runProbed(REDAVAVE_GAME_BINARY, {}, folder.path(), 2);
+        const Timing b = runProbed(REDAVAVE_BARE_WINDOW, {}, folder.path(), 1, false);
+        const Timing g = runProbed(REDAVAVE_GAME_BINARY, {}, folder.path(), kGameSwaps, true);
         if (!b.error.empty() || !g.error.empty()) {
             state.SkipWithError((b.error + g.error).c_str());
             return;
         }
-        bare.push_back(b.swapMs[0]);
+        bare.push_back(b.pictureMs);
         gameFirstSwap.push_back(g.swapMs[0]);
-        game.push_back(g.swapMs[1]);
-        state.SetIterationTime(g.swapMs[1] / 1000.0);
+        game.push_back(g.pictureMs);
+        state.SetIterationTime(g.pictureMs / 1000.0);
     }
     std::ifstream log(folder.path() / "log.txt");
     const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
@@ -223,15 +237,15 @@ void BM_StartWithHugeMusicFolder(benchmark::State& state) {
     }
     std::vector<double> emptyMs, hugeMs;
     for (auto _ : state) {
-        const Timing e = runProbed(REDAVAVE_GAME_BINARY, {}, empty->path(), 2);
-        const Timing h = runProbed(REDAVAVE_GAME_BINARY, {}, huge->path(), 2);
+        const Timing e = runProbed(REDAVAVE_GAME_BINARY, {}, empty->path(), kGameSwaps, true);
+        const Timing h = runProbed(REDAVAVE_GAME_BINARY, {}, huge->path(), kGameSwaps, true);
         if (!e.error.empty() || !h.error.empty()) {
             state.SkipWithError((e.error + h.error).c_str());
             return;
         }
-        emptyMs.push_back(e.swapMs[1]);
-        hugeMs.push_back(h.swapMs[1]);
-        state.SetIterationTime(h.swapMs[1] / 1000.0);
+        emptyMs.push_back(e.pictureMs);
+        hugeMs.push_back(h.pictureMs);
+        state.SetIterationTime(h.pictureMs / 1000.0);
     }
     std::ifstream log(huge->path() / "log.txt");
     const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
@@ -308,17 +322,17 @@ void BM_StartWithNestedLibrary(benchmark::State& state) {
     }
     std::vector<double> emptyMs, flatMs, nestedMs;
     for (auto _ : state) {
-        const Timing e = runProbed(REDAVAVE_GAME_BINARY, {}, empty->path(), 2);
-        const Timing l = runProbed(REDAVAVE_GAME_BINARY, {}, flat->path(), 2);
-        const Timing n = runProbed(REDAVAVE_GAME_BINARY, {}, nested->path(), 2);
+        const Timing e = runProbed(REDAVAVE_GAME_BINARY, {}, empty->path(), kGameSwaps, true);
+        const Timing l = runProbed(REDAVAVE_GAME_BINARY, {}, flat->path(), kGameSwaps, true);
+        const Timing n = runProbed(REDAVAVE_GAME_BINARY, {}, nested->path(), kGameSwaps, true);
         if (!e.error.empty() || !l.error.empty() || !n.error.empty()) {
             state.SkipWithError((e.error + l.error + n.error).c_str());
             return;
         }
-        emptyMs.push_back(e.swapMs[1]);
-        flatMs.push_back(l.swapMs[1]);
-        nestedMs.push_back(n.swapMs[1]);
-        state.SetIterationTime(n.swapMs[1] / 1000.0);
+        emptyMs.push_back(e.pictureMs);
+        flatMs.push_back(l.pictureMs);
+        nestedMs.push_back(n.pictureMs);
+        state.SetIterationTime(n.pictureMs / 1000.0);
     }
     std::ifstream log(nested->path() / "log.txt");
     const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());

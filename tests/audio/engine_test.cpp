@@ -450,6 +450,56 @@ TEST_F(EngineTest, FilesThatCannotBePlayedAreRefusedWithTheirReason) {
     }
 }
 
+// Effects decoded ahead on a thread are taken by createSound only while the
+// file is the one decoded; files that cannot be decoded there are refused by
+// createSound with their reasons as ever.
+TEST(EngineSamples, SoundsDecodedAheadAreTakenWhileTheFileIsTheSameOne) {
+    namespace fs = std::filesystem;
+    audiotest::TempDir scratch;
+    const std::string kept = audiotest::writeSong(scratch, "kept", AudioFormat::Wav, fixtures::tone(440.0, 1.0));
+    const std::string replaced = audiotest::writeSong(scratch, "replaced", AudioFormat::Ogg, fixtures::tone(440.0, 1.0));
+    const std::string other = audiotest::writeSong(scratch, "other", AudioFormat::Mp3, fixtures::tone(440.0, 1.0));
+    std::ofstream(scratch.file("notes.mp3")) << "This is a shopping list, not a song.\n";
+    audiotest::OfflineSystem system;
+    snd::decodeAhead({kept, replaced, other, scratch.file("notes.mp3"), scratch.file("missing.mp3")});
+
+    snd::Sound* sound = nullptr;
+    ASSERT_EQ(system->createSound(other.c_str(), 0x20, nullptr, &sound), snd::OK);  // the reading ahead is over now
+    EXPECT_NEAR(lengthMs(sound), 1000.0, 50.0);
+    // A new song in place of one decoded ahead is decoded anew.
+    audiotest::writeSong(scratch, "replaced", AudioFormat::Ogg, fixtures::tone(440.0, 2.0));
+    ASSERT_EQ(system->createSound(replaced.c_str(), 0x20, nullptr, &sound), snd::OK);
+    EXPECT_NEAR(lengthMs(sound), 2000.0, 50.0);
+    EXPECT_EQ(system->createSound(scratch.file("notes.mp3").c_str(), 0x20, nullptr, &sound), snd::ERR_NOT_AUDIO);
+    EXPECT_EQ(system->createSound(scratch.file("missing.mp3").c_str(), 0x20, nullptr, &sound),
+              snd::ERR_FILE_NOT_FOUND);
+
+    // Silence written over the tone with the same size and time looks like the
+    // same file: the tone decoded ahead is what plays.
+    const auto time = fs::last_write_time(kept);
+    {
+        std::ifstream in(kept, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::size_t samples = bytes.find("data") + 8;
+        ASSERT_LT(samples, bytes.size());
+        std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(samples), bytes.end(), '\0');
+        std::ofstream(kept, std::ios::binary | std::ios::trunc) << bytes;
+    }
+    fs::last_write_time(kept, time);
+    ASSERT_EQ(system->createSound(kept.c_str(), 0x20, nullptr, &sound), snd::OK);
+    snd::Channel* channel = nullptr;
+    ASSERT_EQ(system->playSound(snd::CHANNEL_FREE, sound, false, &channel), snd::OK);
+    std::vector<float> mix(2 * 9600);
+    snd::testing::render(mix.data(), 9600);
+    EXPECT_GT(*std::max_element(mix.begin(), mix.end()), 0.2f) << "the tone decoded ahead";
+    // Taken once: the next one is decoded from the file, silent now.
+    ASSERT_EQ(channel->stop(), snd::OK);
+    ASSERT_EQ(system->createSound(kept.c_str(), 0x20, nullptr, &sound), snd::OK);
+    ASSERT_EQ(system->playSound(snd::CHANNEL_FREE, sound, false, &channel), snd::OK);
+    snd::testing::render(mix.data(), 9600);
+    EXPECT_EQ(*std::max_element(mix.begin(), mix.end()), 0.0f);
+}
+
 // A stream opens its file again for every play: a song removed or replaced
 // since it was opened is refused when played again, and the play already
 // going, which holds its file open, ends as it would have.

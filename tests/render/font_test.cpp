@@ -97,6 +97,29 @@ TEST_F(FontTest, FontsGetIdsFromOneInOrder) {
     EXPECT_EQ(fontHandler.fonts.size(), 15u);
     EXPECT_TRUE(fontHandler.fonts[0]->advance);
     EXPECT_EQ(fontHandler.fonts[14]->texture, 7u);
+    // Every font of the sheet writes alike (they share one set of lists); a
+    // font of another cell size has glyphs of its own.
+    const int bigger = fontHandler.loadFont(7, 64);
+    const auto quadsOfFont = [&](int font) {
+        return quadsOf(testsupport::captureFeedback(
+            [&] { fontHandler.print(static_cast<std::uint32_t>(font), 10, 20, 255, 255, 255, 1.0f, "%s", "Ab"); }));
+    };
+    const std::vector<Extent> first = quadsOfFont(1);
+    ASSERT_EQ(first.size(), 2u);
+    for (int font = 2; font <= 15; ++font) {
+        const std::vector<Extent> same = quadsOfFont(font);
+        ASSERT_EQ(same.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i) {
+            EXPECT_FLOAT_EQ(same[i].x0, first[i].x0);
+            EXPECT_FLOAT_EQ(same[i].x1, first[i].x1);
+            EXPECT_FLOAT_EQ(same[i].s0, first[i].s0);
+            EXPECT_FLOAT_EQ(same[i].t0, first[i].t0);
+        }
+    }
+    const std::vector<Extent> big = quadsOfFont(bigger);
+    ASSERT_EQ(big.size(), 2u);
+    EXPECT_FLOAT_EQ(big[1].x0, 20 + 64);
+    EXPECT_NEAR(big[0].s1 - big[0].s0, 64.0f / 512.0f, 1e-5);
     fontHandler.releaseAll();
     EXPECT_TRUE(fontHandler.fonts.empty());
 }

@@ -132,4 +132,45 @@ TEST_F(TextureSetTest, AMissingFileStopsTheReadingButNotTheFonts) {
     EXPECT_EQ(fontHandler.fonts[14]->texture, 0u);
 }
 
+// Read ahead on a thread, the images upload as read in place, and a file that
+// cannot be read is reported once, when the set is loaded, as it always is.
+TEST_F(TextureSetTest, ImagesReadAheadAreTheSameAndTheirFailuresAreReportedWhenLoaded) {
+    std::vector<std::uint8_t> rgb;
+    for (int i = 0; i < 5 * 3; ++i) {
+        rgb.insert(rgb.end(), {static_cast<std::uint8_t>(i * 10), static_cast<std::uint8_t>(200 - i), 7});
+    }
+    replace("resources/Textures/World/player_texture1.tga", encodeTga(rgb, 5, 3, 24, TgaKind::Uncompressed));
+    readTexturesAhead();
+    ASSERT_TRUE(loadTextures());
+    std::vector<std::uint8_t> uploaded(rgb.size());
+    glBindTexture(GL_TEXTURE_2D, textures[TEXTURE_PLAYER].texID);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, uploaded.data());
+    Texture expected{};
+    ASSERT_TRUE(ImageLoader().loadTGA(expected, kTextureFiles[TEXTURE_PLAYER]));
+    EXPECT_EQ(std::memcmp(uploaded.data(), expected.data, uploaded.size()), 0);
+    releaseTextureData(expected);
+    EXPECT_EQ(folder.log(), "Loaded All Textures: OK\n");
+
+    // The header of the earth's image, and none of its pixels.
+    std::vector<std::uint8_t> cut = encodeTga(rgb, 5, 3, 24, TgaKind::Uncompressed);
+    cut.resize(18);
+    replace("resources/Textures/World/planet_earth.tga", cut);
+    for (Texture& texture : textures) {
+        texture = Texture{};
+    }
+    fontHandler.releaseAll();
+    folder.clearLog();
+    readTexturesAhead();
+    EXPECT_FALSE(loadTextures());
+    EXPECT_EQ(folder.log(), "Could not read TGA data! = 'resources/Textures/World/planet_earth.tga'!\n"
+                            "Could not read TGA data!\nFile: 'resources/Textures/World/planet_earth.tga'!\n");
+    EXPECT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(textures[TEXTURE_PLAYER].width, 5u) << "taken from the reading ahead";
+    EXPECT_EQ(textures[TEXTURE_MERCURY].width, 0u) << "after the failure: not taken";
+    for (Texture& texture : textures) {
+        releaseTextureData(texture);
+    }
+}
+
 }  // namespace
