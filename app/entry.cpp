@@ -5,13 +5,11 @@
 #include <string>
 
 #include "app/Core.h"
-#include "audio/Audio.h"
 #include "diag/ErrorHandler.h"
 #include "platform/home_folder.h"
 #include "platform/instance_lock.h"
 #include "platform/system.h"
 #include "platform/window.h"
-#include "render/texture_set.h"
 
 namespace {
 
@@ -44,10 +42,6 @@ int gameMain(plat::ModuleHandle instance, const char* commandLine) {
     for (const std::string& note : setup.notes) {
         errorHandler.log("%s", note.c_str());
     }
-    // While the window and its context are made, the images and the sound
-    // effects are read on the side, in the folder the game now works in.
-    readTexturesAhead();
-    audio.prepare();
 
     Core core;
     core.musicFolders = setup.music;

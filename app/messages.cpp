@@ -5,6 +5,7 @@
 #include "diag/ErrorHandler.h"
 #include "game/keys.h"
 #include "platform/window.h"
+#include "render/texture_set.h"
 
 namespace {
 
@@ -31,6 +32,14 @@ plat::LRESULT windowProc(plat::WindowHandle window, std::uint32_t message, plat:
 bool Core::handleMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
     (void)lParam;
     switch (message) {
+        case plat::WM_CREATE:
+            // The window is made and the display's driver loaded. While this
+            // thread shows the window and makes its context, the images and
+            // the sound effects are read and decoded on the side; started any
+            // earlier, they only hold up the loading of the driver.
+            readTexturesAhead();
+            audio.prepare();
+            return false;
         case plat::WM_DESTROY:
             errorHandler.log("#Game Closing! - Game By Rodadi Vuzivi");
             plat::postQuitMessage(0);
