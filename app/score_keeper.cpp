@@ -76,8 +76,8 @@ void ScoreKeeper::load(PlayState& play) {
                              reading.problem.c_str(), aside.c_str(), static_cast<unsigned>(reading.scores.size()));
             // What could be read goes back under the file's own name at once: a
             // start that sets no best must not leave the next one with nothing.
-            const std::string content = serialiseBestScores(reading.scores);
-            if (!plat::replaceFile(path_.c_str(), content.data(), content.size(), &error, hook_)) {
+            const std::string readable = serialiseBestScores(reading.scores);
+            if (!plat::replaceFile(path_.c_str(), readable.data(), readable.size(), &error, hook_)) {
                 errorHandler.log("Best score not kept: %s", error.c_str());
             }
         } else {
