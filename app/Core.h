@@ -7,6 +7,7 @@
 // render/; the loop calls them in a fixed order and carries out what they ask.
 
 #include <cstdint>
+#include <future>
 #include <string>
 
 #include "app/score_keeper.h"
@@ -50,6 +51,9 @@ public:
     void initGame();
     void buildMusicList(const plat::MusicFolders& folders);  // the song search of initGame
     void buildMusicList(const char* folder) { buildMusicList(plat::MusicFolders{{folder}, {}}); }
+    // Starts the search of musicFolders on a thread of its own, for initGame
+    // to take (a big library is walked while the window is made).
+    void findSongsAhead();
 
     // --- state ---
     double (Core::*timerFn)() = nullptr;
@@ -68,6 +72,7 @@ public:
     unsigned int carList = 0;
     PlayState play;
     plat::MusicFolders musicFolders;  // where initGame looks for songs
+    std::future<plat::SongList> songsAhead;  // the search of musicFolders, when started ahead
     ScoreKeeper scoreKeeper;  // the best scores on disk
 
     // --- bookkeeping of our own ---

@@ -45,6 +45,7 @@ int gameMain(plat::ModuleHandle instance, const char* commandLine) {
 
     Core core;
     core.musicFolders = setup.music;
+    core.findSongsAhead();
     core.parseCommandLine(commandLine);
 
     plat::WindowClass wc;

@@ -54,8 +54,17 @@ void Core::initGame() {
     plat::showCursor(false);
 }
 
+void Core::findSongsAhead() {
+    if (!songsAhead.valid()) {
+        songsAhead = std::async(std::launch::async,
+                                [folders = musicFolders.folders] { return plat::findSongs(folders); });
+    }
+}
+
 void Core::buildMusicList(const plat::MusicFolders& folders) {
-    plat::SongList songs = plat::findSongs(folders.folders);
+    // The search started ahead was of musicFolders; what it found is noted here, in order.
+    const bool ahead = songsAhead.valid() && folders.folders == musicFolders.folders;
+    plat::SongList songs = ahead ? songsAhead.get() : plat::findSongs(folders.folders);
     if (songs.names.empty() && !folders.demoFolder.empty()) {
         songs = plat::findSongs(std::vector<std::string>{folders.demoFolder});
         errorHandler.log("#Demo Songs: %d offered", static_cast<int>(songs.names.size()));

@@ -285,4 +285,34 @@ TEST_F(CoreTest, MusicListKeepsTheHighestIndexAndLogsAnEmptyFolder) {
     EXPECT_THAT(folder.lines(), ::testing::Contains("Could Not Find Any Music!"));
 }
 
+// Searched on a thread while the window is made, the songs are the same, and
+// the list's log lines come when it is built, as ever; an empty music folder
+// falls back to the demo songs the same way.
+TEST_F(CoreTest, SongsSearchedAheadAreListedAndNotedWhenTheListIsBuilt) {
+    folder.write("resources/Music/Band/b.ogg", "x");
+    folder.write("resources/Music/a.mp3", "x");
+    folder.write("resources/Demo/demo.flac", "x");
+    for (const bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead ? "ahead" : "in place");
+        Core core;
+        core.musicFolders = plat::MusicFolders{{"resources/Missing", plat::kMusicFolder}, {}};
+        if (ahead) {
+            core.findSongsAhead();
+        }
+        const std::size_t before = folder.lines().size();
+        core.buildMusicList(core.musicFolders);
+        EXPECT_EQ(core.play.musicList, (std::vector<std::string>{"a.mp3", "Band/b.ogg"}));
+        EXPECT_EQ(folder.lines().size(), before) << "songs found: nothing to say";
+
+        Core demo;
+        demo.musicFolders = plat::MusicFolders{{"resources/Missing"}, "resources/Demo"};
+        if (ahead) {
+            demo.findSongsAhead();
+        }
+        demo.buildMusicList(demo.musicFolders);
+        EXPECT_EQ(demo.play.musicList, (std::vector<std::string>{"demo.flac"}));
+        EXPECT_THAT(folder.lines(), ::testing::Contains("#Demo Songs: 1 offered"));
+    }
+}
+
 }  // namespace
