@@ -12,6 +12,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "audio/engine/ffmpeg.h"
 
@@ -33,13 +35,42 @@ constexpr const char* kSonames[kLibraryCount] = {
     REDAVAVE_SONAME("avformat", LIBAVFORMAT_VERSION_MAJOR),
 };
 
+// Opens `soname` as the dynamic linker would for the program itself. A plain
+// dlopen searches the run path of its caller, which is not the program when
+// dlopen is intercepted (AddressSanitizer's lives in its own library): then
+// the folders of the program's own search path are tried one by one.
+void* openLibrary(const char* soname) {
+    if (void* handle = dlopen(soname, RTLD_NOW | RTLD_LOCAL)) {
+        return handle;
+    }
+    void* program = dlopen(nullptr, RTLD_NOW);
+    Dl_serinfo size{};
+    if (program == nullptr || dlinfo(program, RTLD_DI_SERINFOSIZE, &size) != 0) {
+        return nullptr;
+    }
+    std::vector<char> buffer(size.dls_size);
+    auto* info = reinterpret_cast<Dl_serinfo*>(buffer.data());
+    *info = size;  // dlinfo fills in the sizes it was given
+    if (dlinfo(program, RTLD_DI_SERINFO, info) != 0) {
+        return nullptr;
+    }
+    for (unsigned i = 0; i < info->dls_cnt; ++i) {
+        const std::string path = std::string(info->dls_serpath[i].dls_name) + "/" + soname;
+        if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+            return handle;
+        }
+    }
+    dlopen(soname, RTLD_NOW | RTLD_LOCAL);  // for dlerror's words about the name
+    return nullptr;
+}
+
 // All four at the first call from any thread; a library that cannot be
 // loaded is named once on standard error.
 void* handleOf(Library library) {
     static void* const* const handles = [] {
         static void* opened[kLibraryCount] = {};
         for (int i = 0; i < kLibraryCount; ++i) {
-            opened[i] = dlopen(kSonames[i], RTLD_NOW | RTLD_LOCAL);
+            opened[i] = openLibrary(kSonames[i]);
             if (opened[i] == nullptr) {
                 const char* why = dlerror();
                 std::fprintf(stderr, "sound engine: cannot load %s: %s\n", kSonames[i], why != nullptr ? why : "");
