@@ -7,11 +7,12 @@ Audio audio;
 namespace {
 
 constexpr float kBinWidthHz = 2.9296875f;  // 24000 Hz / 8192 bins, whatever the song's rate
+constexpr float kPeakFloor = 0.01f;
 
+// The three sound effects, under the working folder.
 constexpr const char* kBlockHitFile = "resources/Sounds/blockHit.mp3";
 constexpr const char* kBonusHitFile = "resources/Sounds/bonusHit.mp3";
 constexpr const char* kSkullHitFile = "resources/Sounds/SkullHit.mp3";
-constexpr float kPeakFloor = 0.01f;
 
 // The engine's news of its output, told on its output thread: the lines go
 // to the log through a handler of that thread's own.

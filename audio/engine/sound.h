@@ -1,8 +1,5 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
 // The game's sound engine: files decoded with FFmpeg, resampled to 48 kHz
 // stereo float, mixed on up to 16 channels and played on an SDL audio device,
 // or on a silent clock when there is no device. Nothing outside this folder
@@ -11,6 +8,9 @@
 // Every call below is made from one thread, the game's. The engine's own
 // decoding thread and the device's mixing thread meet the game's thread only
 // through atomics and short per-channel locks that the mixer never waits for.
+
+#include <string>
+#include <vector>
 
 namespace snd {
 
