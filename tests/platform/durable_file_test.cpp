@@ -16,8 +16,14 @@
 
 #ifndef _WIN32
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "tests/support/file_calls.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -99,36 +105,185 @@ TEST_F(DurableFileTest, AFolderThatCannotBeWrittenFailsTheWriteAndSaysWhy) {
     EXPECT_EQ(read(notAFolder), "x");
 }
 
-#ifndef _WIN32
-// A scores file the player turned into a link stays one: the file it leads to
-// is replaced, beside itself.
-TEST_F(DurableFileTest, ALinkedFileStaysALinkAndItsTargetIsReplaced) {
-    fs::create_directories(folder_ / "synced");
-    const fs::path target = folder_ / "synced" / "scores.txt";
-    std::ofstream(target, std::ios::binary) << kOld;
-    fs::create_symlink(target, path_);
-    std::string error;
-    ASSERT_TRUE(plat::replaceFile(path_.c_str(), kNew.data(), kNew.size(), &error)) << error;
-    EXPECT_TRUE(fs::is_symlink(path_));
-    EXPECT_EQ(read(target.string()), kNew);
-}
-#endif
-
-TEST_F(DurableFileTest, ADamagedFileIsSetAsideUnderAFreeNameNeverOverAnother) {
+TEST_F(DurableFileTest, ADamagedFileIsKeptUnderAFreeNameAndStaysUnderItsOwn) {
     write("first damage");
     std::string aside, error;
-    ASSERT_TRUE(plat::setAside(path_.c_str(), &aside, &error)) << error;
+    ASSERT_TRUE(plat::keepCopy(path_.c_str(), &aside, &error)) << error;
     EXPECT_EQ(aside, path_ + ".damaged-1");
+    EXPECT_EQ(read(path_), "first damage") << "the file itself stays until something replaces it";
+    fs::remove(path_);  // replaced, as every write of the game does
     write("second damage");
-    ASSERT_TRUE(plat::setAside(path_.c_str(), &aside, &error)) << error;
+    ASSERT_TRUE(plat::keepCopy(path_.c_str(), &aside, &error)) << error;
     EXPECT_EQ(aside, path_ + ".damaged-2");
-    EXPECT_EQ(read(path_ + ".damaged-1"), "first damage");
+    EXPECT_EQ(read(path_ + ".damaged-1"), "first damage") << "never kept over another";
     EXPECT_EQ(read(path_ + ".damaged-2"), "second damage");
-    EXPECT_FALSE(fs::exists(path_));
-    EXPECT_FALSE(plat::setAside(path_.c_str(), &aside, &error)) << "nothing left to set aside";
+    fs::remove(path_);
+    EXPECT_FALSE(plat::keepCopy(path_.c_str(), &aside, &error)) << "nothing to keep";
+    EXPECT_FALSE(error.empty());
+}
+
+TEST_F(DurableFileTest, ALockIsHeldByOneHolderAtATime) {
+    const std::string lockFile = path_ + ".lock";
+    plat::FileLock first, second;
+    std::string error;
+    ASSERT_TRUE(first.take(lockFile.c_str(), 0.0, &error)) << error;
+    EXPECT_FALSE(second.take(lockFile.c_str(), 0.05, &error));
+    EXPECT_NE(error.find("stayed locked by another copy of the game"), std::string::npos) << error;
+    first.release();
+    EXPECT_TRUE(second.take(lockFile.c_str(), 0.0, &error)) << error;
+
+    const std::string nowhere = (folder_ / "missing" / "best-scores.txt.lock").string();
+    EXPECT_FALSE(first.take(nowhere.c_str(), 0.0, &error));
+    EXPECT_NE(error.find("cannot create"), std::string::npos) << error;
 }
 
 #ifndef _WIN32
+
+// Where a file the player made a link really is: the last link's target,
+// relative links read from their own folder.
+TEST_F(DurableFileTest, LinksAreFollowedToTheirLastTarget) {
+    fs::create_directories(folder_ / "synced" / "deep");
+    std::ofstream(folder_ / "synced" / "deep" / "scores.txt") << kOld;
+    fs::create_symlink("deep/scores.txt", folder_ / "synced" / "relative");
+    fs::create_symlink(folder_ / "synced" / "relative", folder_ / "to-a-link");
+    fs::create_symlink("synced/deep/gone.txt", folder_ / "dangling");
+    fs::create_symlink("loop-b", folder_ / "loop-a");
+    fs::create_symlink("loop-a", folder_ / "loop-b");
+    const std::string f = folder_.string();
+    const struct {
+        std::string name;
+        std::string target;
+        bool dangling;
+    } cases[] = {
+        {f + "/plain.txt", f + "/plain.txt", false},  // missing, no link: a file yet to be made
+        {f + "/synced/relative", f + "/synced/deep/scores.txt", false},
+        {f + "/to-a-link", f + "/synced/deep/scores.txt", false},
+        {f + "/dangling", f + "/synced/deep/gone.txt", true},
+    };
+    for (const auto& c : cases) {
+        plat::FileTarget target;
+        std::string error;
+        ASSERT_TRUE(plat::findTarget(c.name.c_str(), target, &error)) << c.name << ": " << error;
+        EXPECT_EQ(target.path, c.target) << c.name;
+        EXPECT_EQ(target.dangling, c.dangling) << c.name;
+    }
+    plat::FileTarget target;
+    std::string error;
+    EXPECT_FALSE(plat::findTarget((f + "/loop-a").c_str(), target, &error));
+    EXPECT_NE(error.find("too many links"), std::string::npos) << error;
+}
+
+// Where the temporary file of the write under way is, seen from its hook.
+fs::path searched, madeIn;
+bool notePlace(plat::ReplaceStep step) {
+    if (step == plat::ReplaceStep::tempWritten) {
+        for (const auto& entry : fs::recursive_directory_iterator(searched)) {
+            if (entry.path().filename().string().find(".new-") != std::string::npos) {
+                madeIn = entry.path().parent_path();
+            }
+        }
+    }
+    return true;
+}
+
+// A scores file the player turned into a link stays one: the file it leads
+// to is replaced, beside itself, keeping its mode; a link to nothing is not
+// replaced by a file of its own.
+TEST_F(DurableFileTest, ALinkedFileStaysALinkAndItsTargetIsReplacedBesideItself) {
+    fs::create_directories(folder_ / "synced");
+    const fs::path target = folder_ / "synced" / "scores.txt";
+    const fs::perms privateMode = fs::perms::owner_read | fs::perms::owner_write;
+    for (const fs::path& leads : {target, fs::path("synced/scores.txt")}) {
+        SCOPED_TRACE(leads.string());
+        fs::remove(path_);
+        std::ofstream(target, std::ios::binary) << kOld;
+        fs::permissions(target, privateMode);
+        fs::create_symlink(leads, path_);
+        std::string error;
+        searched = folder_;
+        madeIn.clear();
+        ASSERT_TRUE(plat::replaceFile(path_.c_str(), kNew.data(), kNew.size(), &error, notePlace)) << error;
+        EXPECT_TRUE(fs::is_symlink(path_));
+        EXPECT_EQ(read(target.string()), kNew);
+        EXPECT_EQ(madeIn, folder_ / "synced");
+        EXPECT_EQ(fs::status(target).permissions(), privateMode);
+    }
+
+    fs::remove(target);
+    std::string error;
+    EXPECT_FALSE(plat::replaceFile(path_.c_str(), kNew.data(), kNew.size(), &error));
+    EXPECT_EQ(error, path_ + " is a link to " + folder_.string() + "/synced/scores.txt, which is missing");
+    EXPECT_TRUE(fs::is_symlink(path_));
+    EXPECT_TRUE(fs::is_empty(folder_ / "synced"));
+}
+
+// Whoever could read the old file can read the new one, and no one else.
+TEST_F(DurableFileTest, TheNewFileKeepsTheOldOnesModeAndGroup) {
+    // Root may give the file any group; anyone else, a group of their own.
+    gid_t otherGroup = getuid() == 0 ? 4242 : getgid();
+    gid_t groups[64];
+    const int count = getgroups(64, groups);
+    for (int i = 0; getuid() != 0 && i < count; ++i) {
+        if (groups[i] != getgid()) {
+            otherGroup = groups[i];
+        }
+    }
+    for (const mode_t mode : {0600, 0640, 0604, 0660, 0444}) {
+        SCOPED_TRACE(mode);
+        fs::remove(path_);
+        write(kOld);
+        ASSERT_EQ(chmod(path_.c_str(), mode), 0);
+        ASSERT_EQ(chown(path_.c_str(), static_cast<uid_t>(-1), otherGroup), 0);
+        std::string error;
+        ASSERT_TRUE(plat::replaceFile(path_.c_str(), kNew.data(), kNew.size(), &error)) << error;
+        struct stat status {};
+        ASSERT_EQ(stat(path_.c_str(), &status), 0);
+        EXPECT_EQ(read(path_), kNew);
+        EXPECT_EQ(status.st_mode & 07777, mode);
+        EXPECT_EQ(status.st_gid, otherGroup);
+    }
+}
+
+// The new file is on disk before it takes the old one's name, and the name
+// once the folder is: a power cut after the rename finds the new content.
+TEST_F(DurableFileTest, TheNewFileIsFlushedBeforeTheRenameAndTheFolderAfter) {
+    write(kOld);
+    const std::string folder = fs::canonical(folder_).string();
+    const std::string file = folder + "/best-scores.txt";
+    const std::string temp = file + ".new-" + std::to_string(getpid()) + "-0";
+    std::vector<std::string> order;
+    {
+        filecalls::Recording recording;
+        std::string error;
+        ASSERT_TRUE(plat::replaceFile(file.c_str(), kNew.data(), kNew.size(), &error)) << error;
+        for (const filecalls::Call& call : recording.calls()) {
+            if (call.name == "fsync" || call.name == "rename") {
+                order.push_back(call.name + " " + call.path + (call.to.empty() ? "" : " > " + call.to));
+            }
+        }
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"fsync " + temp, "rename " + temp + " > " + file, "fsync " + folder}));
+    EXPECT_EQ(read(path_), kNew);
+}
+
+// A full disk (or a network folder's server gone) fails the write, at the
+// writing or at the flush, and leaves the old file and no temporary one.
+TEST_F(DurableFileTest, AFullDiskLeavesTheOldFileAndNoTemporary) {
+    for (const char* call : {"write", "fsync"}) {
+        SCOPED_TRACE(call);
+        write(kOld);
+        std::string error;
+        {
+            filecalls::Recording recording;
+            recording.fail(call, ".new-", ENOSPC);
+            EXPECT_FALSE(plat::replaceFile(path_.c_str(), kNew.data(), kNew.size(), &error));
+        }
+        EXPECT_NE(error.find("cannot write " + path_ + ".new-"), std::string::npos) << error;
+        EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+        EXPECT_EQ(read(path_), kOld);
+        EXPECT_EQ(filesInFolder(), 1);
+    }
+}
 
 // Runs `write` in a child process that is killed with SIGKILL, from inside at
 // a step or from outside after `delay`.
@@ -191,6 +346,89 @@ TEST_F(DurableFileTest, AProcessKilledAtAnyMomentLeavesOneWholeVersion) {
         newVersions += (now == a || now == b) ? 1 : 0;
     }
     EXPECT_GT(newVersions, 0) << "no kill came after a whole write: the test saw nothing";
+}
+
+// A writer stopped at a step in a child process, until the test lets it go on.
+int readyPipe[2], goPipe[2];
+bool pauseAt(plat::ReplaceStep step) {
+    if (step == stopAt) {
+        char byte = 1;
+        if (::write(readyPipe[1], &byte, 1) != 1 || ::read(goPipe[0], &byte, 1) != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Another copy's write going on, on this machine or another, holds its
+// temporary file: only what a dead writer left is removed.
+TEST_F(DurableFileTest, ATemporaryFileIsRemovedOnlyWhenNoLiveWriterHoldsIt) {
+    write(kOld);
+    ASSERT_EQ(pipe(readyPipe), 0);
+    ASSERT_EQ(pipe(goPipe), 0);
+    stopAt = plat::ReplaceStep::tempWritten;
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        _exit(plat::replaceFile(path_.c_str(), kNew.data(), kNew.size(), nullptr, pauseAt) ? 0 : 1);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(readyPipe[0], &byte, 1), 1);
+    const std::string live = path_ + ".new-" + std::to_string(writer) + "-0";
+    EXPECT_EQ(plat::removeUnheldTemporary(live.c_str()), plat::Removal::held);
+    EXPECT_EQ(read(live), kNew);
+    ASSERT_EQ(::write(goPipe[1], &byte, 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(writer, &status, 0), writer);
+    EXPECT_EQ(status, 0) << "the writer's rename found its file";
+    EXPECT_EQ(read(path_), kNew);
+    for (int* ends : {readyPipe, goPipe}) {
+        close(ends[0]);
+        close(ends[1]);
+    }
+
+    // A writer killed while writing, and a leftover of any other kind.
+    killedWhileWriting([&] { plat::replaceFile(path_.c_str(), kOld.data(), kOld.size(), nullptr, killAt); });
+    std::ofstream(path_ + ".new-1-0") << "left";
+    int removed = 0;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+        const std::string name = entry.path().string();
+        if (name.find(".new-") != std::string::npos) {
+            EXPECT_EQ(plat::removeUnheldTemporary(name.c_str()), plat::Removal::removed) << name;
+            ++removed;
+        }
+    }
+    EXPECT_EQ(removed, 2);
+    EXPECT_EQ(filesInFolder(), 1);
+    EXPECT_EQ(read(path_), kNew);
+}
+
+// The lock beside the file holds between processes, and a crash drops it.
+TEST_F(DurableFileTest, ALockHeldByAnotherProcessIsWaitedForAndGoesWithIt) {
+    const std::string lockFile = path_ + ".lock";
+    ASSERT_EQ(pipe(readyPipe), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        plat::FileLock lock;
+        char byte = lock.take(lockFile.c_str(), 0.0, nullptr) ? 1 : 0;
+        if (::write(readyPipe[1], &byte, 1) == 1) {
+            pause();
+        }
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(readyPipe[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 1);
+    plat::FileLock lock;
+    std::string error;
+    EXPECT_FALSE(lock.take(lockFile.c_str(), 0.05, &error));
+    kill(holder, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(holder, &status, 0), holder);
+    EXPECT_TRUE(lock.take(lockFile.c_str(), 5.0, &error)) << error;
+    close(readyPipe[0]);
+    close(readyPipe[1]);
 }
 
 #endif
