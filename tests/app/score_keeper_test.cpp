@@ -19,6 +19,7 @@
 #include "tests/diag/working_folder.h"
 
 #ifndef _WIN32
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -370,6 +371,51 @@ TEST(ScoreKeeper, AScoresFileThatIsALinkIsKeptWhereItLeads) {
         for (const auto& entry : fs::directory_iterator(folder.path() / "synced")) {
             EXPECT_TRUE(fs::is_symlink(entry.path())) << entry.path() << ": nothing is made where the link leads";
         }
+    }
+}
+
+// A disk really full (a small tmpfs, where this user may mount one): the
+// damaged file and the bests already kept stay whole, and the menu says the
+// new best was not saved.
+TEST(ScoreKeeper, OnAFullDiskNothingKeptIsLostAndTheMenuSaysSo) {
+    WorkingFolder folder;
+    const fs::path disk = folder.path() / "full";
+    fs::create_directories(disk);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "mounting a tmpfs needs root (CAP_SYS_ADMIN)";
+    }
+    struct Unmount {
+        const fs::path& at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    const fs::path file = disk / kBestScoresFile;
+    std::string damaged = kHead;
+    for (int i = 0; i < 100; ++i) {
+        damaged += std::to_string(i) + " Artist/Album/Song " + std::to_string(i) + ".ogg\n";
+    }
+    damaged += "12 cut sh";
+    writeFile(file, damaged);
+    {
+        std::ofstream filler(disk / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size()) && filler.flush()) {
+        }
+    }
+    PlayState play;
+    ScoreKeeper keeper((disk / kBestScoresFile).string());
+    keeper.load(play);
+    EXPECT_EQ(play.bestScores.size(), 100u);
+    EXPECT_THAT(logText(folder), HasSubstr("No space left on device"));
+    EXPECT_EQ(readFile(file), damaged);
+
+    finishSong(play, keeper, "new.ogg", 5);
+    EXPECT_TRUE(play.songEnd.newBest);
+    EXPECT_TRUE(play.songEnd.notKept);
+    EXPECT_THAT(logText(folder), ::testing::ContainsRegex("Best score not kept: [^\n]*No space left on device"));
+    EXPECT_EQ(readFile(file), damaged);
+    for (const auto& entry : fs::directory_iterator(disk)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == kBestScoresFile || name == "filler" || name == "best-scores.txt.lock") << name;
     }
 }
 
