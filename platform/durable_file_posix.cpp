@@ -86,14 +86,19 @@ bool locksUnsupported(int code) { return code == ENOLCK || code == EOPNOTSUPP ||
 
 // A new temporary file is held for as long as it lives, so that no copy of
 // the game takes it for a crash's leftover. One that came between the making
-// and the holding has removed it: the name is then dropped for another.
-bool holdNewTemporary(int fd) {
+// and the holding has removed it, or is about to: the name is then dropped
+// for another.
+enum class Hold { held, takenByAnother, failed };
+Hold holdNewTemporary(int fd) {
     const Lock lock = tryLock(fd);
-    if (lock == Lock::heldByAnother || (lock == Lock::failed && !locksUnsupported(errno))) {
-        return false;
+    if (lock == Lock::heldByAnother) {
+        return Hold::takenByAnother;
+    }
+    if (lock == Lock::failed && !locksUnsupported(errno)) {
+        return Hold::failed;
     }
     struct stat status {};
-    return fstat(fd, &status) == 0 && status.st_nlink > 0;
+    return fstat(fd, &status) == 0 && status.st_nlink == 0 ? Hold::takenByAnother : Hold::held;
 }
 
 }  // namespace
@@ -150,13 +155,23 @@ bool replaceFile(const char* givenPath, const void* data, std::size_t size, std:
         if (fd < 0 && errno != EEXIST) {
             break;
         }
-        if (fd >= 0 && !holdNewTemporary(fd)) {
+        const Hold hold = fd >= 0 ? holdNewTemporary(fd) : Hold::held;
+        if (hold == Hold::failed) {
+            failure = describe("cannot lock", temp);
+            unlink(temp.c_str());
+        }
+        if (hold != Hold::held) {
             close(fd);
             fd = -1;
         }
+        if (!failure.empty()) {
+            break;
+        }
     }
     if (fd < 0) {
-        failure = describe("cannot create", temp);
+        if (failure.empty()) {
+            failure = describe("cannot create", temp);
+        }
     } else {
         if (replacing) {
             // The group only where this user may set it; the owner only for root.
