@@ -1,6 +1,8 @@
 // The best scores on disk from the game's side: a damaged file set aside and
 // named in the log, what could be read kept, bests written only when they
-// change, and a write that fails costing a log line and the menu's note.
+// change, and a write that fails costing a log line and the menu's note; a
+// newer version's file, a link, a full disk and a second copy of the game
+// writing at the same time, none of them losing a best once kept.
 
 #include "app/score_keeper.h"
 
