@@ -23,22 +23,25 @@ bool temporarySuffix(const char* text) {
     return true;
 }
 
+// How long a write waits for another copy's write to end.
+constexpr double kLockWait = 10.0;
+
 }  // namespace
 
 ScoreKeeper::ScoreKeeper(std::string path, plat::ReplaceHook hook) : path_(std::move(path)), hook_(hook) {}
 
-void ScoreKeeper::removeUnfinishedWrites() {
-    // Only the game writes these, and only one copy of it runs: one found now
-    // is a write a crash or a kill cut short, and the file it was to replace
-    // is whole.
-    const std::size_t slash = path_.find_last_of("/\\");
-    const std::string folder = slash == std::string::npos ? "." : path_.substr(0, slash);
-    const std::string prefix = path_.substr(slash == std::string::npos ? 0 : slash + 1) + ".new-";
+void ScoreKeeper::removeUnfinishedWrites(const std::string& file) {
+    // Temporary files are made beside the file a link leads to. One that no
+    // writer holds is a write a crash or a kill cut short, and the file it
+    // was to replace is whole; one held is another copy's write going on.
+    const std::size_t slash = file.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash);
+    const std::string prefix = file.substr(slash == std::string::npos ? 0 : slash + 1) + ".new-";
     for (const std::string& name : plat::listFiles(folder.c_str(), [](const char*) { return true; })) {
         if (name.compare(0, prefix.size(), prefix) == 0 && temporarySuffix(name.c_str() + prefix.size())) {
-            const std::string file = folder + "/" + name;
-            if (plat::removeFile(file.c_str())) {
-                errorHandler.log("Removed %s, a write of the best scores cut short", file.c_str());
+            const std::string temporary = folder + "/" + name;
+            if (plat::removeUnheldTemporary(temporary.c_str()) == plat::Removal::removed) {
+                errorHandler.log("Removed %s, a write of the best scores cut short", temporary.c_str());
             }
         }
     }
@@ -56,41 +59,111 @@ ScoreKeeper::~ScoreKeeper() {
 }
 
 void ScoreKeeper::load(PlayState& play) {
-    removeUnfinishedWrites();
-    std::string content;
-    bool missing = false;
     std::string error;
-    if (!plat::readWholeFile(path_.c_str(), content, &missing, &error)) {
-        if (!missing) {
-            writable_ = false;
+    plat::FileTarget target;
+    if (!plat::findTargetToWrite(path_.c_str(), target, &error)) {
+        writable_ = false;
+        if (target.dangling) {
+            // Its folder not there yet (not mounted, not synced): the link
+            // stays, to find the file next time.
+            notWritable_ = error;
+            errorHandler.log("Best scores file %s: none will be kept this time", error.c_str());
+        } else {
             notWritable_ = path_ + " could not be read";
             errorHandler.log("Best scores not read, none will be kept this time: %s", error.c_str());
         }
         return;
     }
+    const std::string& file = target.path;
+    removeUnfinishedWrites(file);
+    std::string content;
+    bool missing = false;
+    if (!plat::readWholeFile(file.c_str(), content, &missing, &error)) {
+        if (!missing) {
+            writable_ = false;
+            notWritable_ = file + " could not be read";
+            errorHandler.log("Best scores not read, none will be kept this time: %s", error.c_str());
+        }
+        return;
+    }
     ScoresReading reading = parseBestScores(std::move(content));
+    if (reading.newer) {
+        // Its lines may mean what this version cannot know: the newer game
+        // finds its file as it left it.
+        writable_ = false;
+        notWritable_ = file + " is from a newer version of the game";
+        errorHandler.log("Best scores file %s is from a newer version of the game: left as it is, none will be kept "
+                         "this time",
+                         file.c_str());
+        return;
+    }
     if (reading.damaged) {
-        std::string aside;
-        if (plat::setAside(path_.c_str(), &aside, &error)) {
-            errorHandler.log("Best scores file %s is damaged (%s): kept as %s, %u songs read from it", path_.c_str(),
-                             reading.problem.c_str(), aside.c_str(), static_cast<unsigned>(reading.scores.size()));
-            // What could be read goes back under the file's own name at once: a
-            // start that sets no best must not leave the next one with nothing.
-            const std::string readable = serialiseBestScores(reading.scores);
-            if (!plat::replaceFile(path_.c_str(), readable.data(), readable.size(), &error, hook_)) {
-                errorHandler.log("Best score not kept: %s", error.c_str());
+        // What could be read goes back under the file's own name at once: a
+        // start that sets no best must not leave the next one with nothing.
+        std::vector<std::string> notes;
+        if (merge(BestScores(), notes, error)) {
+            for (const std::string& note : notes) {
+                errorHandler.log("%s", note.c_str());
             }
         } else {
-            writable_ = false;
-            notWritable_ = path_ + " is damaged and could not be set aside";
-            errorHandler.log("Best scores file %s is damaged (%s) and could not be set aside (%s): %u songs read, "
-                             "none will be kept this time",
-                             path_.c_str(), reading.problem.c_str(), error.c_str(),
-                             static_cast<unsigned>(reading.scores.size()));
+            errorHandler.log("Best scores file %s is damaged (%s), %u songs read from it: %s", file.c_str(),
+                             reading.problem.c_str(), static_cast<unsigned>(reading.scores.size()), error.c_str());
         }
     }
     play.bestScores = std::move(reading.scores);
-    written_ = play.bestScores;
+}
+
+bool ScoreKeeper::merge(const BestScores& bests, std::vector<std::string>& notes, std::string& error) {
+    // The link is followed anew each time: its target may have come or gone.
+    plat::FileTarget target;
+    if (!plat::findTargetToWrite(path_.c_str(), target, &error)) {
+        return false;
+    }
+    const std::string& file = target.path;
+    plat::FileLock lock;
+    if (!lock.take((file + ".lock").c_str(), kLockWait, &error)) {
+        return false;
+    }
+    std::string content;
+    bool missing = false;
+    ScoresReading reading;
+    if (plat::readWholeFile(file.c_str(), content, &missing, &error)) {
+        reading = parseBestScores(std::move(content));
+    } else if (!missing) {
+        return false;  // what could not be read is never written over
+    }
+    if (reading.newer) {
+        error = file + " is from a newer version of the game: left as it is";
+        return false;
+    }
+    const std::size_t read = reading.scores.size();
+    bool changed = reading.damaged;
+    for (const BestScores::Entry& best : bests.entries()) {
+        changed = reading.scores.offer(best.song, best.score) || changed;
+    }
+    if (!changed) {
+        return true;
+    }
+    // A damaged file gets a second name first; its own stays on it until the
+    // new file takes it, so a failure leaves it where it was.
+    std::string aside;
+    if (reading.damaged && !plat::keepCopy(file.c_str(), &aside, &error)) {
+        error = file + " is damaged (" + reading.problem + ") and could not be set aside: " + error;
+        return false;
+    }
+    const std::string text = serialiseBestScores(reading.scores);
+    if (!plat::replaceFile(file.c_str(), text.data(), text.size(), &error, hook_)) {
+        std::string now;
+        if (!aside.empty() && plat::readWholeFile(file.c_str(), now, nullptr, nullptr) && now != text) {
+            plat::removeFile(aside.c_str());  // the damaged file is still under its name
+        }
+        return false;
+    }
+    if (reading.damaged) {
+        notes.push_back("Best scores file " + file + " is damaged (" + reading.problem + "): kept as " + aside + ", " +
+                        std::to_string(read) + " songs read from it");
+    }
+    return true;
 }
 
 void ScoreKeeper::keep(PlayState& play) {
@@ -140,7 +213,10 @@ void ScoreKeeper::takeOutcomes(PlayState& play) {
     }
     PlayState::SongEnd& end = play.songEnd;
     for (const Outcome& outcome : outcomes) {
-        // Every write holds the whole table: a later success keeps what an earlier failure did not.
+        for (const std::string& note : outcome.notes) {
+            errorHandler.log("%s", note.c_str());
+        }
+        // Every write holds all the session's bests: a later success keeps what an earlier failure did not.
         if (!outcome.written) {
             errorHandler.log("Best score not kept: %s", outcome.error.c_str());
         }
@@ -166,15 +242,15 @@ void ScoreKeeper::writerLoop() {
         lock.unlock();
 
         for (const PlayState::NewBest& best : bests) {
-            written_.offer(best.song, best.score);
+            session_.offer(best.song, best.score);
         }
-        const std::string content = serialiseBestScores(written_);
         std::string error;
-        const bool written = plat::replaceFile(path_.c_str(), content.data(), content.size(), &error, hook_);
+        std::vector<std::string> notes;
+        const bool written = merge(session_, notes, error);
 
         lock.lock();
         busy_ = false;
-        outcomes_.push_back({through, written, error});
+        outcomes_.push_back({through, written, std::move(error), std::move(notes)});
         outcomesWaiting_.store(true, std::memory_order_release);
         idle_.notify_all();
     }

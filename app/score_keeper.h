@@ -4,6 +4,11 @@
 // start; every best set later is handed to a writer thread, which rewrites
 // the whole file durably, so the main loop never waits for the disk. Outcomes
 // come back to the main thread, which alone writes the log.
+//
+// Another copy of the game may keep the same file at the same time (started
+// with another runtime folder, or on another machine sharing the home): each
+// write takes the lock beside the file, reads what the file holds then, adds
+// this session's bests (the higher score of a song wins) and writes it all.
 
 #include <atomic>
 #include <condition_variable>
@@ -23,9 +28,11 @@ public:
     ScoreKeeper& operator=(const ScoreKeeper&) = delete;
 
     // Reads the file into `play.bestScores`, after removing the temporary
-    // files of writes cut short by a crash. A damaged file is set aside under
-    // a new name first; a file that cannot be read or set aside is never
-    // written over (every later best then fails to be kept). Logs what it found.
+    // files of writes cut short by a crash. A damaged file is kept under a new
+    // name and what could be read written back in its place. A file that
+    // cannot be read, a newer version's file and a link that leads nowhere are
+    // left as they are and never written over (every later best then fails to
+    // be kept). Logs what it found.
     void load(PlayState& play);
 
     // Once a pass: hands the bests set since the last call to the writer, and
@@ -40,8 +47,13 @@ private:
         unsigned change;  // the last best it holds
         bool written;
         std::string error;
+        std::vector<std::string> notes;  // for the log
     };
-    void removeUnfinishedWrites();
+    // Under the lock beside the file: what the file holds now with `bests`
+    // added, written back when that changes it (a damaged file always is, once
+    // kept under a new name). False with `error` when nothing could be written.
+    bool merge(const BestScores& bests, std::vector<std::string>& notes, std::string& error);
+    void removeUnfinishedWrites(const std::string& file);
     void writerLoop();
     void takeOutcomes(PlayState& play);
 
@@ -59,6 +71,6 @@ private:
     bool stopping_ = false;                   // guarded by mutex_
     std::vector<Outcome> outcomes_;           // guarded by mutex_
     std::atomic<bool> outcomesWaiting_{false};
-    BestScores written_;  // the writer's own copy of the table (the names are shared, never changed)
+    BestScores session_;  // the writer's: every best set since start, added to the file at each write
     std::thread writer_;
 };

@@ -87,6 +87,19 @@ struct Problem {
     }
 };
 
+// The version line's number, after `prefix`, above this game's own (a single digit).
+bool newerVersion(const char* line, std::size_t length, std::size_t prefix) {
+    if (length <= prefix || std::memcmp(line, kBestScoresVersionLine, prefix) != 0 || line[prefix] == '0') {
+        return false;
+    }
+    for (std::size_t at = prefix; at < length; ++at) {
+        if (line[at] < '0' || line[at] > '9') {
+            return false;
+        }
+    }
+    return length > prefix + 1 || line[prefix] > kBestScoresVersionLine[prefix];
+}
+
 bool bySong(const BestScores::Entry& a, const BestScores::Entry& b) { return a.song < b.song; }
 
 }  // namespace
@@ -219,9 +232,9 @@ ScoresReading parseBestScores(std::string&& content) {
             if (length == prefix + 1 && std::memcmp(line, kBestScoresVersionLine, length) == 0) {
                 continue;
             }
-            if (length > prefix && std::memcmp(line, kBestScoresVersionLine, prefix) == 0) {
+            if (newerVersion(line, length, prefix)) {
                 // A newer game's file: its lines are not ours to read.
-                reading.damaged = true;
+                reading.newer = true;
                 reading.problem = "line 1: a newer version";
                 return reading;
             }

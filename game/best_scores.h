@@ -54,16 +54,18 @@ private:
 
 // What a scores file held. `damaged` when anything in it was not a line the
 // game writes; `problem` then says what and where, first problem only.
+// `newer` for the file of a newer version of the game, which gives nothing:
+// its lines may mean otherwise.
 struct ScoresReading {
     BestScores scores;
     bool damaged = false;
+    bool newer = false;
     std::string problem;
 };
 
 // Reads the file's bytes (kept, for the names). Every good line counts, whatever surrounds it; a
 // line cut off by the end of the file, a bad line, a duplicate (the higher
-// score counts), a missing or foreign version line make it damaged. A newer
-// version's file is damaged and gives nothing: its lines may mean otherwise.
+// score counts), a missing or foreign version line make it damaged.
 ScoresReading parseBestScores(std::string&& content);
 ScoresReading parseBestScores(const char* data, std::size_t size);
 

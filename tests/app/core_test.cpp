@@ -4,11 +4,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/Core.h"
 #include "diag/ErrorHandler.h"
+#include "game/Player.h"
 #include "platform/gamepad.h"
 #include "platform/message_box.h"
 #include "platform/music_folder.h"
@@ -221,6 +223,9 @@ TEST_F(CoreTest, RequestsOfTheGameAreCarriedOut) {
     EXPECT_FALSE(plat::peekMessage(&message, true)) << "nothing asked, nothing posted";
     EXPECT_FALSE(core.shutDownDone);
 
+    // Escape in the middle of a song: the quit and the shutdown after it keep no best.
+    core.play.playingSong = "a.mp3";
+    player.addPoints(30);
     const int before = plat::showCursor(false) + 1;  // the counter as it stands
     plat::showCursor(true);
     core.carryOut(ShellRequest::quit);
@@ -233,6 +238,9 @@ TEST_F(CoreTest, RequestsOfTheGameAreCarriedOut) {
     core.carryOut(ShellRequest::shutDown);
     EXPECT_TRUE(core.shutDownDone);
     EXPECT_TRUE(core.play.musicList.empty());
+    EXPECT_EQ(core.play.bestScores.size(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / kBestScoresFile));
+    player.resetPoints();
 }
 
 // BACK on the pad in either menu shuts the game down within the frame that

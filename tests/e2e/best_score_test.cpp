@@ -90,8 +90,8 @@ TEST_F(BestScoreTest, InAFolderThatCannotBeWrittenPlayGoesOnAndTheMenuSaysTheBes
     EXPECT_TRUE(rowOfCells(bestRow(score), bestLineLeft(score), 20, static_cast<int>(notKept.size())))
         << notKept << "; the line ends at " << bestRow(score).right;
     EXPECT_THAT(folder.logText(), ::testing::HasSubstr("#New Best Score: 0 for Short.ogg"));
-    EXPECT_THAT(folder.logText(), ::testing::ContainsRegex("Best score not kept: cannot create best-scores.txt.new-[0-9]+-0: "
-                                                           "Read-only file system"));
+    EXPECT_THAT(folder.logText(), ::testing::HasSubstr("Best score not kept: cannot create best-scores.txt.lock: "
+                                                       "Read-only file system"));
 
     // Play goes on: Space replays the song.
     ASSERT_TRUE(game.key({"space"}));

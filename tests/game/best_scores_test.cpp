@@ -52,13 +52,19 @@ TEST(BestScoresFile, WhatEachContentGives) {
         {"no name, no space, a NUL escape", kHead + "12 \n12\n12 a\\x00b\n3 ok\n", {{"ok", 3}},
          "line 2: not a score and a song"},
         {"no version line", "12 a.mp3\n", {{"a.mp3", 12}}, "line 1: no version line"},
+        {"an unknown version", "redavave best scores 1x\n12 a.mp3\n", {{"a.mp3", 12}}, "line 1: no version line"},
+        {"version 0", "redavave best scores 0\n12 a.mp3\n", {{"a.mp3", 12}}, "line 1: no version line"},
+        // A newer version's file is not damaged: it is another game's to read.
         {"a newer version", "redavave best scores 2\n12 a.mp3\n", {}, "line 1: a newer version"},
+        {"a newer version of two digits", "redavave best scores 10\r\n12 a.mp3\n", {}, "line 1: a newer version"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const ScoresReading reading = parseBestScores(c.content.data(), c.content.size());
+        const bool newer = c.problem != nullptr && std::string(c.problem) == "line 1: a newer version";
         EXPECT_EQ(asMap(reading.scores), c.scores);
-        EXPECT_EQ(reading.damaged, c.problem != nullptr);
+        EXPECT_EQ(reading.damaged, c.problem != nullptr && !newer);
+        EXPECT_EQ(reading.newer, newer);
         EXPECT_EQ(reading.problem, c.problem == nullptr ? "" : c.problem);
     }
 }

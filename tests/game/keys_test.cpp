@@ -303,16 +303,21 @@ TEST_F(KeysTest, SteeringByKeyboard) {
     EXPECT_FLOAT_EQ(player.getPosition().y, 0.8f) << "no steering while the window is inactive";
 }
 
+// Leaving a song with Escape is no finish: nothing is offered as a best.
 TEST_F(KeysTest, EscapeAsksToQuitWhileHeldInEveryState) {
     for (const State from : {State::Welcome, State::Score, State::Playing, State::Paused}) {
         play = gametest::makePlay();
         enter(from);
+        play.playingSong = gametest::kSongs[0];
+        player.addPoints(30);
         EXPECT_FALSE(frame()) << nameOf(from);
         keyDown(play, VK_ESCAPE);
         EXPECT_TRUE(frame()) << nameOf(from);
         EXPECT_TRUE(frame()) << nameOf(from) << ": Escape has no latch";
         keyUp(play, VK_ESCAPE);
         EXPECT_FALSE(frame()) << nameOf(from);
+        EXPECT_EQ(play.bestScores.size(), 0u) << nameOf(from);
+        EXPECT_TRUE(play.unsavedBests.empty()) << nameOf(from);
     }
 }
 
