@@ -30,11 +30,12 @@ if [ -z "$command" ] || [ -z "$dir" ]; then
   usage
 fi
 
-# waits until a PulseAudio client gets an answer at $1 with a sink "game";
-# false after ten seconds.
+# waits until a PulseAudio client gets an answer at $1 and "game" is its
+# default sink (on PipeWire, once wireplumber has chosen it); false after ten
+# seconds.
 answers() {
   for _ in $(seq 1 100); do
-    if PULSE_SERVER="$1" pactl list short sinks 2>/dev/null | grep -q $'\tgame\t'; then
+    if [ "$(PULSE_SERVER="$1" pactl get-default-sink 2>/dev/null)" = game ]; then
       return 0
     fi
     sleep 0.1
