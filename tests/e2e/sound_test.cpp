@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -339,6 +340,7 @@ protected:
 };
 
 std::string restartName(const ::testing::TestParamInfo<Restart>& info) { return info.param.name; }
+void PrintTo(const Restart& restart, std::ostream* out) { *out << restart.name; }
 
 // The sound server stopped while the tone plays, and started again at the
 // same address a little later: the game, silent meanwhile, finds it again by
