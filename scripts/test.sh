@@ -60,9 +60,10 @@ fi
 # game starting during that reset finds no display.
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
-# A private sound server for the tests that listen to the game; stopped with
-# the X server however the run ends.
+# A private sound server of each kind for the tests that listen to the game;
+# stopped with the X server however the run ends.
 sound_dir="$(mktemp -d /tmp/redavave-sound-XXXXXX)"
+pipewire_dir="$(mktemp -d /tmp/redavave-pipewire-XXXXXX)"
 stop_servers() {
   if [ -n "${WINEPREFIX:-}" ]; then
     wineserver -k 2>/dev/null || true
@@ -70,7 +71,8 @@ stop_servers() {
   kill "$xvfb_pid" 2>/dev/null || true
   wait "$xvfb_pid" 2>/dev/null || true
   bash "$root/scripts/sound-server.sh" stop "$sound_dir" || true
-  rm -rf "$sound_dir"
+  bash "$root/scripts/sound-server.sh" stop "$pipewire_dir" || true
+  rm -rf "$sound_dir" "$pipewire_dir"
 }
 for _ in $(seq 1 100); do
   if xdpyinfo -display "$display" >/dev/null 2>&1; then
@@ -84,9 +86,11 @@ if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
 fi
 export DISPLAY="$display"
 export SDL_AUDIODRIVER=dummy
-# Tests that listen to the game play through this server instead of the dummy driver.
-REDAVAVE_SOUND_SERVER="$(bash scripts/sound-server.sh start "$sound_dir")"
-export REDAVAVE_SOUND_SERVER
+# Tests that listen to the game play through these servers instead of the
+# dummy driver: PulseAudio, and PipeWire through pipewire-pulse.
+REDAVAVE_SOUND_SERVER="$(bash scripts/sound-server.sh start "$sound_dir" pulseaudio)"
+REDAVAVE_PIPEWIRE_SERVER="$(bash scripts/sound-server.sh start "$pipewire_dir" pipewire)"
+export REDAVAVE_SOUND_SERVER REDAVAVE_PIPEWIRE_SERVER
 unset WAYLAND_DISPLAY || true
 
 echo "== Tests (display $DISPLAY)"

@@ -1,15 +1,20 @@
-// The sound where the player hears it, timed and counted at a PulseAudio null
-// sink that parec records: the time from the Enter key to the first sample of
-// the song and from the P key to silence (the keys pressed from this process
-// through XTest, so that no helper program's start is in the figure), the
-// time from an effect's start (what a collection does) to its
-// first sample, and the dropouts a minute of a steady 1 kHz tone shows on a
-// quiet machine and with two busy processes on the cores. One table at the
-// end, all figures of one run side by side.
+// The sound where the player hears it, timed and counted at a null sink that
+// parec records, on PulseAudio and on PipeWire (through pipewire-pulse) in the
+// same run: the time from the Enter key to the first sample of the song and
+// from the P key to silence (the keys pressed from this process through
+// XTest, so that no helper program's start is in the figure), the time from
+// an effect's start (what a collection does) to its first sample, and the
+// faulty 10 ms blocks half a minute of a steady 1 kHz tone shows on a quiet
+// machine and with two busy processes on the cores. One table at the end,
+// the two servers side by side with the load average before and after each.
 //
-// The server is REDAVAVE_SOUND_SERVER when set; otherwise a private one is
-// started with scripts/sound-server.sh. Without DISPLAY a private Xvfb is
-// started too. About a minute and a half.
+//   audio_sink_bench [--recorder-ms=N]
+//
+// The recorder asks for 5 ms unless told otherwise: on PipeWire that sets
+// the quantum of the whole graph, as a voice chat or a music program of the
+// player's does. Both servers are private ones started with
+// scripts/sound-server.sh; without DISPLAY a private Xvfb is started too.
+// About three minutes.
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -67,23 +72,25 @@ Spread spreadOf(std::vector<double> values) {
     return s;
 }
 
-// The private servers of a run without given ones; stopped at the end.
+// A private sound server of each kind, and an X server when there is no
+// display; all stopped at the end.
 class Servers {
 public:
     Servers() {
-        const char* given = std::getenv("REDAVAVE_SOUND_SERVER");
-        if (given != nullptr && *given != '\0') {
-            sound = given;
-        } else {
-            soundDir = testworld::makeTempFolder("sink-bench").string();
+        for (const char* kind : {"pulseaudio", "pipewire"}) {
+            Server server;
+            server.kind = kind;
+            server.dir = testworld::makeTempFolder("sink-bench").string();
             int status = 0;
-            sound = run("bash " REDAVAVE_SOURCE_DIR "/scripts/sound-server.sh start " + soundDir, &status);
-            while (!sound.empty() && (sound.back() == '\n' || sound.back() == '\r')) {
-                sound.pop_back();
+            server.address = run("bash " REDAVAVE_SOURCE_DIR "/scripts/sound-server.sh start " + server.dir + " " + kind,
+                                 &status);
+            while (!server.address.empty() && (server.address.back() == '\n' || server.address.back() == '\r')) {
+                server.address.pop_back();
             }
             if (status != 0) {
-                sound.clear();
+                server.address.clear();
             }
+            sound.push_back(server);
         }
         if (std::getenv("DISPLAY") == nullptr) {
             for (int n = 71; n < 200 && xvfb <= 0; ++n) {
@@ -112,19 +119,23 @@ public:
         }
     }
     ~Servers() {
-        if (!soundDir.empty()) {
-            run("bash " REDAVAVE_SOURCE_DIR "/scripts/sound-server.sh stop " + soundDir);
-            std::filesystem::remove_all(soundDir);
+        for (const Server& server : sound) {
+            run("bash " REDAVAVE_SOURCE_DIR "/scripts/sound-server.sh stop " + server.dir);
+            std::filesystem::remove_all(server.dir);
         }
         if (xvfb > 0) {
             kill(xvfb, SIGTERM);
             waitpid(xvfb, nullptr, 0);
         }
     }
-    std::string sound;
+    struct Server {
+        std::string kind;
+        std::string dir;
+        std::string address;  // empty when it did not start
+    };
+    std::vector<Server> sound;
 
 private:
-    std::string soundDir;
     pid_t xvfb = -1;
 };
 
@@ -218,17 +229,13 @@ ToneReport listenToTone(const SinkRecorder& recorder) {
     return checkTone(recorder.left(from, recorder.frames()), kToneHz, kToneAmplitude, 0.003);
 }
 
-double perMinute(const ToneReport& report) {
-    return report.blocks > 0 ? report.faults * 6000.0 / report.blocks : -1.0;
-}
-
 struct GameFigures {
     std::vector<double> enterMs, pauseMs;
     ToneReport idle, busy;
     std::string trouble;
 };
 
-GameFigures measureGame(const std::string& server) {
+GameFigures measureGame(const std::string& server, int recorderMs) {
     GameFigures figures;
     GameFolder folder;
     auto song = fixtures::tone(kToneHz, 3 * kToneSeconds, kToneAmplitude);
@@ -238,7 +245,7 @@ GameFigures measureGame(const std::string& server) {
         figures.trouble = "cannot write the tone song: " + error;
         return figures;
     }
-    SinkRecorder recorder(server);
+    SinkRecorder recorder(server, "game.monitor", recorderMs);
     if (!recorder.started() || !recorder.waitForFrames(kSinkRate / 10, 10.0)) {
         figures.trouble = "parec records nothing";
         return figures;
@@ -301,7 +308,7 @@ GameFigures measureGame(const std::string& server) {
 
 // From playSound of a short tone to its first sample at the sink, on the
 // engine as the game sets it up; what a collection costs after its frame.
-std::vector<double> measureEffects(const std::string& server, std::string* trouble) {
+std::vector<double> measureEffects(const std::string& server, int recorderMs, std::string* trouble) {
     std::vector<double> ms;
     const std::filesystem::path folder = testworld::makeTempFolder("sink-bench-fx");
     const std::string path = (folder / "hit.flac").string();
@@ -314,7 +321,7 @@ std::vector<double> measureEffects(const std::string& server, std::string* troub
     }
     setenv("PULSE_SERVER", server.c_str(), 1);
     unsetenv("SDL_AUDIODRIVER");
-    SinkRecorder recorder(server);
+    SinkRecorder recorder(server, "game.monitor", recorderMs);
     snd::System* system = nullptr;
     snd::Sound* sound = nullptr;
     if (!recorder.started() || !recorder.waitForFrames(kSinkRate / 10, 10.0) || snd::createSystem(&system) != snd::OK ||
@@ -322,7 +329,6 @@ std::vector<double> measureEffects(const std::string& server, std::string* troub
         system->createSound(path.c_str(), snd::MODE_SOFTWARE, nullptr, &sound) != snd::OK) {
         *trouble = "no engine on the server";
     } else {
-        std::printf("engine output: %s\n", system->outputName());
         sleepFor(0.5);
         for (int round = 0; round < kEffectRounds; ++round) {
             const std::int64_t mark = recorder.frames();
@@ -354,46 +360,110 @@ double loadAverage() {
     return load;
 }
 
+// One server's column of the table.
+struct Column {
+    std::string kind;
+    double loadBefore = -1, loadAfter = -1;
+    Spread enter, pause, effect;
+    ToneReport idle, busy;
+    std::string trouble;
+};
+
+Column measure(const Servers::Server& server, int recorderMs) {
+    Column column;
+    column.kind = server.kind;
+    if (server.address.empty()) {
+        column.trouble = "scripts/sound-server.sh could not start " + server.kind;
+        return column;
+    }
+    column.loadBefore = loadAverage();
+    const GameFigures game = measureGame(server.address, recorderMs);
+    column.trouble = game.trouble;
+    std::vector<double> effects;
+    if (column.trouble.empty()) {
+        effects = measureEffects(server.address, recorderMs, &column.trouble);
+    }
+    column.loadAfter = loadAverage();
+    column.enter = spreadOf(game.enterMs);
+    column.pause = spreadOf(game.pauseMs);
+    column.effect = spreadOf(effects);
+    column.idle = game.idle;
+    column.busy = game.busy;
+    return column;
+}
+
+// The table's rows: a title, then 32 characters for each server.
+void printTitles(std::size_t count, const char* first, const char* second, const char* third) {
+    std::printf("%-42s", "");
+    for (std::size_t i = 0; i < count; ++i) {
+        std::printf("  %11s %11s %6s", first, second, third);
+    }
+    std::printf("\n");
+}
+
+void printSpread(const char* what, const std::vector<Column>& columns, Spread Column::*field) {
+    std::printf("%-42s", what);
+    for (const Column& column : columns) {
+        const Spread& spread = column.*field;
+        std::printf("  %8.1f ms %8.1f ms %6d", spread.median, spread.worst, spread.count);
+    }
+    std::printf("\n");
+}
+
+void printFaults(const char* what, const std::vector<Column>& columns, ToneReport Column::*field) {
+    std::printf("%-42s", what);
+    for (const Column& column : columns) {
+        const ToneReport& report = column.*field;
+        std::printf("  %11d %11d %6s", report.faults, report.blocks, "");
+    }
+    std::printf("\n");
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    int recorderMs = 5;
+    for (int i = 1; i < argc; ++i) {
+        if (std::sscanf(argv[i], "--recorder-ms=%d", &recorderMs) != 1 || recorderMs <= 0) {
+            std::fprintf(stderr, "usage: %s [--recorder-ms=N]\n", argv[0]);
+            return 2;
+        }
+    }
     Servers servers;
-    if (servers.sound.empty()) {
-        std::fprintf(stderr, "sink_bench: no PulseAudio to play to (scripts/sound-server.sh failed)\n");
-        return 1;
+    std::vector<Column> columns;
+    for (const Servers::Server& server : servers.sound) {
+        columns.push_back(measure(server, recorderMs));
     }
-    const double loadBefore = loadAverage();
-    GameFigures game = measureGame(servers.sound);
-    if (!game.trouble.empty()) {
-        std::fprintf(stderr, "sink_bench: %s\n", game.trouble.c_str());
-        return 1;
+    bool failed = false;
+    for (const Column& column : columns) {
+        if (!column.trouble.empty()) {
+            std::fprintf(stderr, "sink_bench: %s: %s\n", column.kind.c_str(), column.trouble.c_str());
+            failed = true;
+        }
     }
-    std::string trouble;
-    const std::vector<double> effects = measureEffects(servers.sound, &trouble);
-    if (!trouble.empty()) {
-        std::fprintf(stderr, "sink_bench: %s\n", trouble.c_str());
-        return 1;
+    std::printf("\nrecorder latency %d ms\n%-42s", recorderMs, "");
+    for (const Column& column : columns) {
+        std::printf("  %-30s", column.kind.c_str());
     }
-    const Spread enter = spreadOf(game.enterMs);
-    const Spread pause = spreadOf(game.pauseMs);
-    const Spread effect = spreadOf(effects);
-    std::printf("\nload average 1 min: %.2f before, %.2f after\n", loadBefore, loadAverage());
-    std::printf("%-40s %10s %10s %8s\n", "", "median", "worst", "count");
-    std::printf("%-40s %8.1fms %8.1fms %8d\n", "Enter -> first song sample at the sink", enter.median, enter.worst,
-                enter.count);
-    std::printf("%-40s %8.1fms %8.1fms %8d\n", "P -> silence at the sink", pause.median, pause.worst, pause.count);
-    std::printf("%-40s %8.1fms %8.1fms %8d\n", "effect start -> first sample at the sink", effect.median, effect.worst,
-                effect.count);
-    std::printf("%-40s %10s %10s %8s\n", "", "per minute", "faulty", "blocks");
-    std::printf("%-40s %10.2f %10d %8d\n", "tone dropouts, quiet", perMinute(game.idle), game.idle.faults,
-                game.idle.blocks);
-    std::printf("%-40s %10.2f %10d %8d\n", "tone dropouts, two busy processes", perMinute(game.busy),
-                game.busy.faults, game.busy.blocks);
-    if (!game.idle.firstFault.empty()) {
-        std::printf("first fault, quiet: %s\n", game.idle.firstFault.c_str());
+    std::printf("\n%-42s", "load average 1 min, before -> after");
+    for (const Column& column : columns) {
+        std::printf("  %5.2f -> %5.2f %16s", column.loadBefore, column.loadAfter, "");
     }
-    if (!game.busy.firstFault.empty()) {
-        std::printf("first fault, busy: %s\n", game.busy.firstFault.c_str());
+    std::printf("\n");
+    printTitles(columns.size(), "median", "worst", "n");
+    printSpread("Enter -> first song sample at the sink", columns, &Column::enter);
+    printSpread("P -> silence at the sink", columns, &Column::pause);
+    printSpread("effect start -> first sample at the sink", columns, &Column::effect);
+    printTitles(columns.size(), "faulty", "blocks", "");
+    printFaults("tone, faulty 10 ms blocks, quiet", columns, &Column::idle);
+    printFaults("tone, faulty 10 ms blocks, two busy", columns, &Column::busy);
+    for (const Column& column : columns) {
+        if (!column.idle.firstFault.empty()) {
+            std::printf("%s, first fault, quiet: %s\n", column.kind.c_str(), column.idle.firstFault.c_str());
+        }
+        if (!column.busy.firstFault.empty()) {
+            std::printf("%s, first fault, busy: %s\n", column.kind.c_str(), column.busy.firstFault.c_str());
+        }
     }
-    return 0;
+    return failed ? 1 : 0;
 }

@@ -15,7 +15,7 @@ extern char** environ;
 
 namespace e2e {
 
-SinkRecorder::SinkRecorder(const std::string& server, const std::string& source) {
+SinkRecorder::SinkRecorder(const std::string& server, const std::string& source, int latencyMs) {
     int fds[2];
     if (pipe(fds) != 0) {
         return;
@@ -32,8 +32,10 @@ SinkRecorder::SinkRecorder(const std::string& server, const std::string& source)
         envp.push_back(entry.data());
     }
     envp.push_back(nullptr);
-    std::vector<std::string> args = {"parec",          "--raw",          "--format=float32le", "--rate=48000",
-                                     "--channels=2",   "--latency-msec=5", "--device=" + source};
+    std::vector<std::string> args = {"parec",        "--raw",
+                                     "--format=float32le", "--rate=48000",
+                                     "--channels=2", "--latency-msec=" + std::to_string(latencyMs),
+                                     "--device=" + source};
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());

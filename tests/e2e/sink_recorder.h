@@ -23,8 +23,11 @@ class SinkRecorder {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Records `source` of the server at `server` (unix:...) until destroyed.
-    explicit SinkRecorder(const std::string& server, const std::string& source = "game.monitor");
+    // Records `source` of the server at `server` (unix:...) until destroyed,
+    // asking for `latencyMs` of latency. pipewire-pulse hands a recorder that
+    // asks for none two-second fragments; what a recorder asks for also sets
+    // the quantum PipeWire runs its whole graph at.
+    explicit SinkRecorder(const std::string& server, const std::string& source = "game.monitor", int latencyMs = 5);
     ~SinkRecorder();
     SinkRecorder(const SinkRecorder&) = delete;
     SinkRecorder& operator=(const SinkRecorder&) = delete;

@@ -1,7 +1,8 @@
 // The sound where the player hears it: the real game, left to choose its own
-// sound driver, plays to a private PulseAudio whose null sink is recorded
-// with parec. scripts/test.sh starts that server and names it in
-// REDAVAVE_SOUND_SERVER; run by hand without one, these tests are skipped.
+// sound driver, plays to a private sound server whose null sink is recorded
+// with parec, on PulseAudio and on PipeWire (through pipewire-pulse) alike.
+// scripts/test.sh starts both and names them in REDAVAVE_SOUND_SERVER and
+// REDAVAVE_PIPEWIRE_SERVER; run by hand without one, its tests are skipped.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,16 +29,27 @@ constexpr double kToneHz = 1000.0;
 constexpr double kToneAmplitude = 0.5;
 constexpr std::int64_t kFramesPerMs = kSinkRate / 1000;
 
-class SoundTest : public ::testing::Test {
+// The kinds of server the tests listen through, as scripts/sound-server.sh
+// names them.
+const char* const kPulseAudio = "pulseaudio";
+const char* const kPipeWire = "pipewire";
+
+// Every state below is waited for with this much time at most: a busy
+// machine may be slow, but the state has to come.
+constexpr double kPatience = 30.0;
+
+class SoundTestBase : public ::testing::Test {
 protected:
-    void SetUp() override {
+    // Skips unless there is a display and the run's server of `kind`.
+    void needServer(const std::string& kind) {
         if (std::getenv("DISPLAY") == nullptr) {
             GTEST_SKIP() << "needs an X display (DISPLAY is unset); the test command starts Xvfb";
         }
-        const char* named = std::getenv("REDAVAVE_SOUND_SERVER");
+        const char* variable = kind == kPipeWire ? "REDAVAVE_PIPEWIRE_SERVER" : "REDAVAVE_SOUND_SERVER";
+        const char* named = std::getenv(variable);
         if (named == nullptr || *named == '\0') {
-            GTEST_SKIP() << "needs a PulseAudio to listen to (REDAVAVE_SOUND_SERVER is unset); "
-                            "scripts/test.sh starts one, or: scripts/sound-server.sh start DIR";
+            GTEST_SKIP() << "needs a " << kind << " server to listen to (" << variable
+                         << " is unset); scripts/test.sh starts one, or: scripts/sound-server.sh start DIR " << kind;
         }
         server = named;
     }
@@ -76,7 +89,7 @@ protected:
     }
 
     // Waits until a line of the log starts with `prefix`.
-    bool waitForLogLineStartingWith(const std::string& prefix, double seconds) const {
+    bool waitForLogLineStartingWith(const std::string& prefix, double seconds = kPatience) const {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (logLinesStartingWith(prefix) == 0) {
             if (std::chrono::steady_clock::now() > deadline) {
@@ -91,6 +104,14 @@ protected:
     GameFolder folder;
 };
 
+// The tests every server must pass, run on each.
+class SoundTest : public SoundTestBase, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override { needServer(GetParam()); }
+};
+
+std::string serverName(const ::testing::TestParamInfo<const char*>& info) { return info.param; }
+
 // The recorded frames between two marks, leaving out the first `settleMs`
 // after the first mark while a change takes effect.
 std::vector<float> between(const SinkRecorder& recorder, std::int64_t from, std::int64_t to, int settleMs = 150) {
@@ -104,11 +125,53 @@ std::pair<std::int64_t, std::int64_t> stretch(const SinkRecorder& recorder, doub
     return {from, recorder.frames()};
 }
 
-TEST_F(SoundTest, ToneArrivesWholeAtTheLevelTheVolumeSetsThroughPauseAndRestart) {
+// Waits until `holds` is true of the recording; false when it never is.
+template <typename Test>
+bool waitForSound(const SinkRecorder& recorder, Test holds, double seconds = kPatience) {
+    const auto deadline = SinkRecorder::Clock::now() + std::chrono::duration<double>(seconds);
+    while (!holds(recorder)) {
+        if (SinkRecorder::Clock::now() > deadline) {
+            return false;
+        }
+        sleepFor(0.05);
+    }
+    return true;
+}
+
+// The tone's level over the last `seconds` recorded, in hundredths of
+// `amplitude`, when every 10 ms block of it has the same one; -1 while it
+// changes or there is not that much yet.
+int steadyLevel(const SinkRecorder& recorder, double seconds, double amplitude) {
+    const std::int64_t to = recorder.frames();
+    const std::int64_t from = to - static_cast<std::int64_t>(seconds * kSinkRate);
+    if (from < 0) {
+        return -1;
+    }
+    const std::vector<float> heard = recorder.left(from, to);
+    int level = -1;
+    for (std::size_t at = 0; at + kBlockFrames <= heard.size(); at += kBlockFrames) {
+        const double hundredths = fitTone(heard.data() + at, kBlockFrames, kToneHz).amplitude / amplitude * 100.0;
+        const int block = static_cast<int>(std::lround(hundredths));
+        if (std::fabs(hundredths - block) > 0.05 || (level >= 0 && block != level)) {
+            return -1;
+        }
+        level = block;
+    }
+    return level;
+}
+
+// Whether the last `seconds` recorded are silent.
+bool silentFor(const SinkRecorder& recorder, double seconds) {
+    const std::int64_t to = recorder.frames();
+    const std::int64_t from = to - static_cast<std::int64_t>(seconds * kSinkRate);
+    return from >= 0 && peakOf(recorder.left(from, to)) == 0.0f;
+}
+
+TEST_P(SoundTest, ToneArrivesWholeAtTheLevelTheVolumeSetsThroughPauseAndRestart) {
     writeSong("Tone.flac", at48k(fixtures::tone(kToneHz, 40.0, kToneAmplitude)));
     SinkRecorder recorder(server);
     ASSERT_TRUE(recorder.started());
-    ASSERT_TRUE(recorder.waitForFrames(kSinkRate / 10, 10.0)) << "parec delivers nothing";
+    ASSERT_TRUE(recorder.waitForFrames(kSinkRate / 10, kPatience)) << "parec delivers nothing";
     std::unique_ptr<GameProcess> game;
     startGame(game);
     if (HasFatalFailure()) return;
@@ -125,9 +188,9 @@ TEST_F(SoundTest, ToneArrivesWholeAtTheLevelTheVolumeSetsThroughPauseAndRestart)
     const auto enterTime = SinkRecorder::Clock::now();
     ASSERT_TRUE(game->key({"Return"}));
     run("xdotool keydown Left; sleep 0.8; xdotool keyup Left");
-    ASSERT_TRUE(recorder.waitForFrames(enterFrame + kSinkRate, 10.0));
+    ASSERT_TRUE(waitForSound(recorder, [&](const SinkRecorder& r) { return r.firstAbove(enterFrame, 0.01f) >= 0; }))
+        << "the song never reached the sink";
     const std::int64_t first = recorder.firstAbove(enterFrame, 0.01f);
-    ASSERT_GE(first, 0) << "the song never reached the sink";
     std::printf("Enter to the first sample at the sink: %.1f ms\n",
                 std::chrono::duration<double, std::milli>(recorder.arrival(first) - enterTime).count());
 
@@ -151,7 +214,14 @@ TEST_F(SoundTest, ToneArrivesWholeAtTheLevelTheVolumeSetsThroughPauseAndRestart)
         if (!step.keys.empty()) {
             ASSERT_TRUE(game->key(step.keys));
         }
-        sleepFor(0.2);
+        // The game takes the keys one frame at a time: the level is measured
+        // once it has moved a step a press and stays put.
+        const int wanted = static_cast<int>(step.keys.size());
+        const bool settled = waitForSound(recorder, [&](const SinkRecorder& r) {
+            const int now = steadyLevel(r, 0.5, kToneAmplitude);
+            return now >= 0 && (step.direction == 0 || (now - level) * step.direction >= wanted);
+        });
+        EXPECT_TRUE(settled) << step.what << ": the level never settled " << wanted << " steps away from " << level;
         auto [from, to] = stretch(recorder, 1.5);
         const std::vector<float> heard = between(recorder, from, to);
         const ToneFit fit = fitTone(heard.data(), kBlockFrames, kToneHz);
@@ -172,14 +242,17 @@ TEST_F(SoundTest, ToneArrivesWholeAtTheLevelTheVolumeSetsThroughPauseAndRestart)
                                     << report.meanAmplitude << ")";
     }
 
-    // Paused: nothing.
+    // Paused: nothing, and for good.
     ASSERT_TRUE(game->key({"p"}));
-    sleepFor(0.2);
+    EXPECT_TRUE(waitForSound(recorder, [](const SinkRecorder& r) { return silentFor(r, 0.2); })) << "never paused";
     auto [pauseFrom, pauseTo] = stretch(recorder, 1.0);
     EXPECT_EQ(peakOf(recorder.left(pauseFrom, pauseTo)), 0.0f) << "heard while paused";
 
     // Space restarts the song from paused, at the volume the player set.
+    const std::int64_t spaceFrame = recorder.frames();
     ASSERT_TRUE(game->key({"space"}));
+    ASSERT_TRUE(waitForSound(recorder, [&](const SinkRecorder& r) { return r.firstAbove(spaceFrame, 0.01f) >= 0; }))
+        << "the song never came back after Space";
     sleepFor(0.2);
     auto [restartFrom, restartTo] = stretch(recorder, 2.0);
     const ToneReport restarted = checkTone(between(recorder, restartFrom, restartTo), kToneHz,
@@ -203,7 +276,13 @@ double highBandLevel(const std::vector<float>& samples, std::size_t at) {
     return std::sqrt(sum / (kBlockFrames - 1));
 }
 
-TEST_F(SoundTest, HitEffectIsHeardWhenTheObjectReachesTheShip) {
+// What the game does with its sound, on the one server.
+class SoundOnPulseAudioTest : public SoundTestBase {
+protected:
+    void SetUp() override { needServer(kPulseAudio); }
+};
+
+TEST_F(SoundOnPulseAudioTest, HitEffectIsHeardWhenTheObjectReachesTheShip) {
     // Half a second of a low tone, then half a second a step higher, over and
     // over: each return of the low tone sends an object down the middle lane
     // where the ship stands, meeting it about a second later. Several come,
@@ -217,7 +296,7 @@ TEST_F(SoundTest, HitEffectIsHeardWhenTheObjectReachesTheShip) {
     writeSong("Low.flac", at48k(song));
     SinkRecorder recorder(server);
     ASSERT_TRUE(recorder.started());
-    ASSERT_TRUE(recorder.waitForFrames(kSinkRate / 10, 10.0)) << "parec delivers nothing";
+    ASSERT_TRUE(recorder.waitForFrames(kSinkRate / 10, kPatience)) << "parec delivers nothing";
     std::unique_ptr<GameProcess> game;
     startGame(game);
     if (HasFatalFailure()) return;
@@ -225,7 +304,7 @@ TEST_F(SoundTest, HitEffectIsHeardWhenTheObjectReachesTheShip) {
     sleepFor(0.3);
     const std::int64_t enterFrame = recorder.frames();
     ASSERT_TRUE(game->key({"Return"}));
-    ASSERT_TRUE(recorder.waitForFrames(enterFrame + 6 * kSinkRate, 12.0));
+    ASSERT_TRUE(recorder.waitForFrames(enterFrame + 6 * kSinkRate, kPatience));
     const std::vector<float> heard = recorder.left(enterFrame, enterFrame + 6 * kSinkRate);
 
     std::vector<int> effectBlocks;
@@ -248,56 +327,70 @@ TEST_F(SoundTest, HitEffectIsHeardWhenTheObjectReachesTheShip) {
     EXPECT_EQ(game->waitForExit(20.0), 0) << game->standardError();
 }
 
+// What goes away and comes back in a restart test.
+struct Restart {
+    const char* kind;  // the server's
+    bool pulseOnly;    // PipeWire: only pipewire-pulse restarts, the graph and the sink stay
+    const char* name;
+};
+
+class SoundServerRestartTest : public SoundTestBase, public ::testing::WithParamInterface<Restart> {
+protected:
+    void SetUp() override { needServer(GetParam().kind); }
+};
+
+std::string restartName(const ::testing::TestParamInfo<Restart>& info) { return info.param.name; }
+void PrintTo(const Restart& restart, std::ostream* out) { *out << restart.name; }
+
 // The sound server stopped while the tone plays, and started again at the
 // same address a little later: the game, silent meanwhile, finds it again by
 // itself, and the tone goes on at the level the player set, every block of it
 // whole. The server is the test's own, since the others share the run's.
-TEST_F(SoundTest, ToneIsBackSoonAfterTheServerRestartsWholeAndAtItsLevel) {
-    soundserver::PrivateServer own;
+TEST_P(SoundServerRestartTest, ToneIsBackSoonAfterTheServerRestartsWholeAndAtItsLevel) {
+    const Restart& restart = GetParam();
+    soundserver::PrivateServer own(restart.kind);
     ASSERT_TRUE(own.start());
     writeSong("Tone.flac", at48k(fixtures::tone(kToneHz, 60.0, kToneAmplitude)));
     auto recorder = std::make_unique<SinkRecorder>(own.address());
     ASSERT_TRUE(recorder->started());
-    ASSERT_TRUE(recorder->waitForFrames(kSinkRate / 10, 10.0)) << "parec delivers nothing";
+    ASSERT_TRUE(recorder->waitForFrames(kSinkRate / 10, kPatience)) << "parec delivers nothing";
     std::unique_ptr<GameProcess> game;
     startGame(game, own.address());
     if (HasFatalFailure()) return;
 
-    // The tone, the ship out of the middle lane, a volume of the player's.
+    // The tone, the ship out of the middle lane, a volume of the player's:
+    // the level once ten Page Downs have taken it down and it stays there.
     sleepFor(0.3);
     ASSERT_TRUE(game->key({"Return"}));
     run("xdotool keydown Left; sleep 0.8; xdotool keyup Left");
     ASSERT_TRUE(game->key(std::vector<std::string>(10, "Next")));
-    sleepFor(1.0);  // a busy machine may take a while over the keys
-    auto [from, to] = stretch(*recorder, 1.0);
-    // The level: the blocks' middle one, on the grid of 0.01 volume steps.
-    const std::vector<float> before = recorder->left(from, to);
-    std::vector<double> amplitudes;
-    for (std::size_t at = 0; at + kBlockFrames <= before.size(); at += kBlockFrames) {
-        amplitudes.push_back(fitTone(before.data() + at, kBlockFrames, kToneHz).amplitude);
-    }
-    ASSERT_FALSE(amplitudes.empty());
-    std::nth_element(amplitudes.begin(), amplitudes.begin() + amplitudes.size() / 2, amplitudes.end());
-    const double level = std::round(amplitudes[amplitudes.size() / 2] / kToneAmplitude * 100.0) / 100.0 * kToneAmplitude;
-    ASSERT_LT(level, 0.95 * kToneAmplitude) << "Page Down left the level at " << level;
+    int hundredths = -1;
+    ASSERT_TRUE(waitForSound(*recorder, [&](const SinkRecorder& r) {
+        hundredths = steadyLevel(r, 0.5, kToneAmplitude);
+        return hundredths >= 0 && hundredths <= 90;
+    })) << "ten Page Downs never took the tone down ten steps";
+    const double level = hundredths / 100.0 * kToneAmplitude;
 
-    own.stop();
+    if (restart.pulseOnly) {
+        own.stopPulse();
+    } else {
+        own.stop();
+    }
     recorder.reset();
-    ASSERT_TRUE(waitForLogLineStartingWith("#Sound Output Lost: PulseAudio server " + own.address(), 5.0))
-        << folder.logText();
+    ASSERT_TRUE(waitForLogLineStartingWith("#Sound Output Lost: PulseAudio server " + own.address())) << folder.logText();
     sleepFor(2.5);  // a try at the missing server fails meanwhile
-    ASSERT_TRUE(own.start());
+    ASSERT_TRUE(restart.pulseOnly ? own.startPulse() : own.start());
     const auto restarted = SinkRecorder::Clock::now();
     recorder = std::make_unique<SinkRecorder>(own.address());
     ASSERT_TRUE(recorder->started());
-    ASSERT_TRUE(recorder->waitForFrames(5 * kSinkRate, 15.0));
+    ASSERT_TRUE(waitForSound(*recorder, [](const SinkRecorder& r) { return r.firstAbove(0, 0.01f) >= 0; }))
+        << "the tone never came back; stderr: " << game->standardError() << "\nthe log:\n" << folder.logText();
     const std::int64_t first = recorder->firstAbove(0, 0.01f);
-    ASSERT_GE(first, 0) << "the tone never came back; stderr: " << game->standardError() << "\nthe log:\n"
-                        << folder.logText();
     const double backMs = std::chrono::duration<double, std::milli>(recorder->arrival(first) - restarted).count();
     std::printf("the tone back at the sink %.0f ms after the server's restart\n", backMs);
     EXPECT_LT(backMs, 3000.0);
 
+    ASSERT_TRUE(recorder->waitForFrames(first + 2 * kSinkRate, kPatience));
     const ToneReport after = checkTone(recorder->left(first, first + 2 * kSinkRate), kToneHz, level, 0.003);
     std::printf("after the return: %d blocks, %d faulty, mean amplitude %.4f (before: %.4f)\n", after.blocks,
                 after.faults, after.meanAmplitude, level);
@@ -310,29 +403,37 @@ TEST_F(SoundTest, ToneIsBackSoonAfterTheServerRestartsWholeAndAtItsLevel) {
     EXPECT_EQ(game->waitForExit(20.0), 0) << game->standardError();
 }
 
+INSTANTIATE_TEST_SUITE_P(Servers, SoundServerRestartTest,
+                         ::testing::Values(Restart{kPulseAudio, false, "PulseAudio"},
+                                           Restart{kPipeWire, false, "PipeWire"},
+                                           Restart{kPipeWire, true, "PipewirePulseAlone"}),
+                         restartName);
+
 // The server goes away when the game's stream is ready and before the server
 // has asked it for any sound: the song plays on, silently, to its Score
 // screen. A stand-in in front of the run's server makes that moment.
-TEST_F(SoundTest, GameThatLosesItsServerBeforeItsFirstRequestPlaysTheSongToItsScore) {
+TEST_P(SoundTest, GameThatLosesItsServerBeforeItsFirstRequestPlaysTheSongToItsScore) {
     soundserver::PulseProxy proxy(server);
     ASSERT_TRUE(proxy.listening());
     writeSong("Short.flac", at48k(fixtures::tone(kToneHz, 3.0, kToneAmplitude)));
     std::unique_ptr<GameProcess> game;
     startGame(game, proxy.address(), {"PULSE_CLIENTCONFIG=" + proxy.clientConfig()});
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(proxy.waitForStreamReady(5.0)) << "the stand-in never saw the game's stream made";
+    ASSERT_TRUE(proxy.waitForStreamReady(kPatience)) << "the stand-in never saw the game's stream made";
 
     ASSERT_TRUE(game->key({"Return"}));
     sleepFor(0.3);
     proxy.cut();
-    EXPECT_TRUE(waitForLogLineStartingWith("#Sound Output Lost: PulseAudio server " + proxy.address(), 5.0))
+    EXPECT_TRUE(waitForLogLineStartingWith("#Sound Output Lost: PulseAudio server " + proxy.address()))
         << folder.logText();
-    ASSERT_TRUE(inScoreMenu(waitForPicture(*game, "lost_before_first_request_score", 20.0, inScoreMenu)))
+    ASSERT_TRUE(inScoreMenu(waitForPicture(*game, "lost_before_first_request_score", 2 * kPatience, inScoreMenu)))
         << "the song never ended; stderr: " << game->standardError() << "\nthe log:\n" << folder.logText();
     EXPECT_EQ(logLinesStartingWith("#Sound Output Lost: "), 1) << folder.logText();
 
     ASSERT_TRUE(game->key({"Escape"}));
     EXPECT_EQ(game->waitForExit(20.0), 0) << game->standardError();
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, SoundTest, ::testing::Values(kPulseAudio, kPipeWire), serverName);
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "tests/support/temp_resources.h"
 
@@ -17,8 +18,9 @@ namespace soundserver {
 namespace {
 
 // The script's output: the server's address, or nothing when it failed.
-std::string script(const std::string& command, const std::string& dir) {
-    const std::string line = "bash '" REDAVAVE_SOURCE_DIR "/scripts/sound-server.sh' " + command + " '" + dir + "'";
+std::string script(const std::string& command, const std::string& dir, const std::string& kind = {}) {
+    const std::string line =
+        "bash '" REDAVAVE_SOURCE_DIR "/scripts/sound-server.sh' " + command + " '" + dir + "' " + kind;
     FILE* pipe = popen(line.c_str(), "r");
     if (pipe == nullptr) {
         return {};
@@ -103,7 +105,8 @@ bool commandOf(const unsigned char* body, std::size_t size, std::uint32_t* comma
 
 }  // namespace
 
-PrivateServer::PrivateServer() : dir_(testworld::makeTempFolder("sound").string()) {}
+PrivateServer::PrivateServer(std::string kind)
+    : kind_(std::move(kind)), dir_(testworld::makeTempFolder("sound").string()) {}
 
 PrivateServer::~PrivateServer() {
     stop();
@@ -112,11 +115,15 @@ PrivateServer::~PrivateServer() {
 }
 
 bool PrivateServer::start() {
-    address_ = script("start", dir_);
+    address_ = script("start", dir_, kind_);
     return !address_.empty();
 }
 
 void PrivateServer::stop() { script("stop", dir_); }
+
+void PrivateServer::stopPulse() { script("stop-pulse", dir_); }
+
+bool PrivateServer::startPulse() { return script("start-pulse", dir_) == address_ && !address_.empty(); }
 
 MuteServer::MuteServer(const std::string& address) : path_(pathOf(address)), listener_(listenAt(path_)) {}
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// A PulseAudio server of a test's own, which the test may stop and start
-// again at the same address, and a stand-in in front of a server that makes
-// it vanish at a chosen moment. Linux only.
+// A sound server of a test's own (PulseAudio, or PipeWire with
+// pipewire-pulse), which the test may stop and start again at the same
+// address, and a stand-in in front of a server that makes it vanish at a
+// chosen moment. Linux only.
 
 #include <sys/types.h>
 
@@ -19,7 +20,8 @@ namespace soundserver {
 // folder removed with the object.
 class PrivateServer {
 public:
-    PrivateServer();
+    // `kind` as the script names it: "pulseaudio" or "pipewire".
+    explicit PrivateServer(std::string kind = "pulseaudio");
     ~PrivateServer();
     PrivateServer(const PrivateServer&) = delete;
     PrivateServer& operator=(const PrivateServer&) = delete;
@@ -28,10 +30,15 @@ public:
     bool start();
     // Stops it; its clients see the connection end.
     void stop();
-    // unix:FOLDER/native, the same across restarts.
+    // PipeWire: stops and starts only pipewire-pulse, the PulseAudio server
+    // its clients reach; the graph and the sink stay.
+    void stopPulse();
+    bool startPulse();
+    // The address for PULSE_SERVER, the same across restarts.
     const std::string& address() const { return address_; }
 
 private:
+    std::string kind_;
     std::string dir_;
     std::string address_;
 };
