@@ -13,7 +13,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool libxtst-dev imagemagick x11-utils ffmpeg
   xfonts-base pulseaudio pulseaudio-utils
-  pipewire pipewire-bin pipewire-pulse wireplumber libspa-0.2-modules dbus-daemon
+  libpipewire-0.3-dev pipewire pipewire-bin pipewire-pulse wireplumber libspa-0.2-modules dbus-daemon
   dpkg-dev lintian desktop-file-utils appstream openbox
 )
 

@@ -6,24 +6,29 @@
 #
 #   scripts/sound-server.sh start DIR [pulseaudio|pipewire]
 #                                       # prints the address clients give in PULSE_SERVER
+#   scripts/sound-server.sh remote DIR  # PipeWire: prints its own socket, for PIPEWIRE_REMOTE
 #   scripts/sound-server.sh stop DIR    # whatever start started there
 #   scripts/sound-server.sh stop-pulse DIR   # PipeWire: only pipewire-pulse
 #   scripts/sound-server.sh start-pulse DIR  # PipeWire: pipewire-pulse again
+#   scripts/sound-server.sh stop-session DIR # PipeWire: only wireplumber, so
+#                                            # that no new stream is linked
 #
 # pulseaudio (the default): PulseAudio itself, at unix:DIR/native.
 # pipewire: Debian's PipeWire stack as a desktop runs it (pipewire,
 # wireplumber and pipewire-pulse, with a session bus of their own), at
 # unix:DIR/runtime/pulse/native; its own socket for PipeWire's clients is
-# DIR/runtime/pipewire-0 (PIPEWIRE_RUNTIME_DIR=DIR/runtime).
+# DIR/runtime/pipewire-0.
 #
-# The clients find it through PULSE_SERVER; the server never autospawns.
+# PulseAudio's clients find it through PULSE_SERVER, PipeWire's through
+# PIPEWIRE_REMOTE; the server never autospawns.
 set -euo pipefail
 
 command="${1:-}"
 dir="${2:-}"
 kind="${3:-pulseaudio}"
 usage() {
-  echo "usage: $0 start DIR [pulseaudio|pipewire] | stop DIR | stop-pulse DIR | start-pulse DIR" >&2
+  echo "usage: $0 start DIR [pulseaudio|pipewire] | remote DIR | stop DIR | stop-pulse DIR | start-pulse DIR" \
+    "| stop-session DIR" >&2
   exit 2
 }
 if [ -z "$command" ] || [ -z "$dir" ]; then
@@ -174,6 +179,7 @@ case "$command" in
           sleep 0.1
         done
         start_logged wireplumber wireplumber
+        tail -n 1 "$dir/pids" >"$dir/session-pid"
         if start_pipewire_pulse; then
           exit 0
         fi
@@ -187,12 +193,22 @@ case "$command" in
     stop_pids "$dir/pids"
     exit 1
     ;;
+  remote)
+    if [ ! -S "$dir/runtime/pipewire-0" ]; then
+      echo "sound-server.sh: no PipeWire runs in $dir" >&2
+      exit 1
+    fi
+    echo "$(cd "$dir" && pwd)/runtime/pipewire-0"
+    ;;
   stop)
     stop_pids "$dir/pulse-pid"
     stop_pids "$dir/pids"
     ;;
   stop-pulse)
     stop_pids "$dir/pulse-pid"
+    ;;
+  stop-session)
+    stop_pids "$dir/session-pid"
     ;;
   start-pulse)
     if start_pipewire_pulse; then

@@ -87,10 +87,12 @@ fi
 export DISPLAY="$display"
 export SDL_AUDIODRIVER=dummy
 # Tests that listen to the game play through these servers instead of the
-# dummy driver: PulseAudio, and PipeWire through pipewire-pulse.
+# dummy driver: PulseAudio, and PipeWire, reached through its own socket and
+# through pipewire-pulse.
 REDAVAVE_SOUND_SERVER="$(bash scripts/sound-server.sh start "$sound_dir" pulseaudio)"
 REDAVAVE_PIPEWIRE_SERVER="$(bash scripts/sound-server.sh start "$pipewire_dir" pipewire)"
-export REDAVAVE_SOUND_SERVER REDAVAVE_PIPEWIRE_SERVER
+REDAVAVE_PIPEWIRE_REMOTE="$(bash scripts/sound-server.sh remote "$pipewire_dir")"
+export REDAVAVE_SOUND_SERVER REDAVAVE_PIPEWIRE_SERVER REDAVAVE_PIPEWIRE_REMOTE
 unset WAYLAND_DISPLAY || true
 
 echo "== Tests (display $DISPLAY)"

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -152,9 +153,35 @@ void raiseMixingThread() {
     // Windows: SDL's audio thread already runs at time-critical priority.
 }
 
+namespace {
+
+bool given(const char* value) { return value != nullptr && *value != '\0'; }
+
+bool named(const char* value, const char* name) { return given(value) && std::strcmp(value, name) == 0; }
+
+}  // namespace
+
+std::vector<SoundServer> soundServersToTry(const char* sdlDriver, const char* pulseServer, const char* pipewireRemote) {
+    if (named(sdlDriver, "pipewire")) {
+        return {SoundServer::PipeWire};
+    }
+    if (named(sdlDriver, "pulseaudio") || named(sdlDriver, "pulse")) {
+        return {SoundServer::PulseAudio};
+    }
+    if (given(sdlDriver)) {
+        return {};
+    }
+    if (given(pulseServer) && !given(pipewireRemote)) {
+        return {SoundServer::PulseAudio, SoundServer::PipeWire};
+    }
+    return {SoundServer::PipeWire, SoundServer::PulseAudio};
+}
+
 #ifndef __linux__
-// PulseAudio is a Linux server: elsewhere SDL's device is the first choice.
+// PulseAudio and PipeWire are Linux servers: elsewhere SDL's device is the
+// first choice.
 std::unique_ptr<Output> openPulseOutput(System*) { return nullptr; }
+std::unique_ptr<Output> openPipeWireOutput(System*) { return nullptr; }
 #endif
 
 std::unique_ptr<Output> openDeviceOutput(System* system) {

@@ -39,7 +39,6 @@
 // libpulse is opened on first use, so that a machine without it starts as
 // fast and falls back to SDL's drivers.
 
-#include <dlfcn.h>
 #include <pthread.h>
 #include <pulse/context.h>
 #include <pulse/def.h>
@@ -56,11 +55,11 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "audio/engine/internal.h"
+#include "audio/engine/opened_library.h"
 
 namespace snd {
 
@@ -109,44 +108,36 @@ struct PulseApi {
 
     // False when libpulse is missing or lacks one of these.
     bool load() {
-        void* library = dlopen("libpulse.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (library == nullptr) {
-            return false;
-        }
-        bool complete = true;
-        auto find = [&](auto& slot, const char* name) {
-            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(library, name));
-            complete = complete && slot != nullptr;
-        };
-        find(mainloopNew, "pa_threaded_mainloop_new");
-        find(mainloopFree, "pa_threaded_mainloop_free");
-        find(mainloopStart, "pa_threaded_mainloop_start");
-        find(mainloopStop, "pa_threaded_mainloop_stop");
-        find(lock, "pa_threaded_mainloop_lock");
-        find(unlock, "pa_threaded_mainloop_unlock");
-        find(wait, "pa_threaded_mainloop_wait");
-        find(signal, "pa_threaded_mainloop_signal");
-        find(mainloopApi, "pa_threaded_mainloop_get_api");
-        find(contextNew, "pa_context_new");
-        find(contextConnect, "pa_context_connect");
-        find(contextDisconnect, "pa_context_disconnect");
-        find(contextUnref, "pa_context_unref");
-        find(contextState, "pa_context_get_state");
-        find(contextOnState, "pa_context_set_state_callback");
-        find(contextErrno, "pa_context_errno");
-        find(contextServer, "pa_context_get_server");
-        find(errorText, "pa_strerror");
-        find(streamNew, "pa_stream_new");
-        find(streamConnect, "pa_stream_connect_playback");
-        find(streamDisconnect, "pa_stream_disconnect");
-        find(streamUnref, "pa_stream_unref");
-        find(streamState, "pa_stream_get_state");
-        find(streamOnState, "pa_stream_set_state_callback");
-        find(streamOnWrite, "pa_stream_set_write_callback");
-        find(streamWrite, "pa_stream_write");
-        find(serverInfo, "pa_context_get_server_info");
-        find(operationUnref, "pa_operation_unref");
-        return complete;  // the library stays loaded for the life of the process
+        OpenedLibrary library("libpulse.so.0");
+        library.find(mainloopNew, "pa_threaded_mainloop_new");
+        library.find(mainloopFree, "pa_threaded_mainloop_free");
+        library.find(mainloopStart, "pa_threaded_mainloop_start");
+        library.find(mainloopStop, "pa_threaded_mainloop_stop");
+        library.find(lock, "pa_threaded_mainloop_lock");
+        library.find(unlock, "pa_threaded_mainloop_unlock");
+        library.find(wait, "pa_threaded_mainloop_wait");
+        library.find(signal, "pa_threaded_mainloop_signal");
+        library.find(mainloopApi, "pa_threaded_mainloop_get_api");
+        library.find(contextNew, "pa_context_new");
+        library.find(contextConnect, "pa_context_connect");
+        library.find(contextDisconnect, "pa_context_disconnect");
+        library.find(contextUnref, "pa_context_unref");
+        library.find(contextState, "pa_context_get_state");
+        library.find(contextOnState, "pa_context_set_state_callback");
+        library.find(contextErrno, "pa_context_errno");
+        library.find(contextServer, "pa_context_get_server");
+        library.find(errorText, "pa_strerror");
+        library.find(streamNew, "pa_stream_new");
+        library.find(streamConnect, "pa_stream_connect_playback");
+        library.find(streamDisconnect, "pa_stream_disconnect");
+        library.find(streamUnref, "pa_stream_unref");
+        library.find(streamState, "pa_stream_get_state");
+        library.find(streamOnState, "pa_stream_set_state_callback");
+        library.find(streamOnWrite, "pa_stream_set_write_callback");
+        library.find(streamWrite, "pa_stream_write");
+        library.find(serverInfo, "pa_context_get_server_info");
+        library.find(operationUnref, "pa_operation_unref");
+        return library.whole();
     }
 };
 
@@ -156,14 +147,6 @@ const PulseApi* pulseApi() {
         return loaded.load() ? &loaded : nullptr;
     }();
     return api;
-}
-
-// SDL_AUDIODRIVER names a driver other than PulseAudio: the player (or a
-// test) wants that one, so SDL opens it.
-bool anotherDriverAsked() {
-    const char* asked = std::getenv("SDL_AUDIODRIVER");
-    return asked != nullptr && *asked != '\0' && std::strcmp(asked, "pulseaudio") != 0 &&
-           std::strcmp(asked, "pulse") != 0;
 }
 
 constexpr std::size_t kBlockBytes = sizeof(float) * 2 * kDeviceBufferFrames;
@@ -405,10 +388,12 @@ private:
         std::snprintf(server, sizeof server, "%s", address != nullptr ? address : "?");
     }
 
+    // The log names the server that is there: PulseAudio itself or PipeWire's
+    // PulseAudio server, as the last answer from that address said.
     void tell(OutputEvent event, const char* reason) {
         char detail[sizeof server + 128];
-        std::snprintf(detail, sizeof detail, "PulseAudio server %s%s%s", server, reason != nullptr ? ": " : "",
-                      reason != nullptr ? reason : "");
+        std::snprintf(detail, sizeof detail, "%s server %s%s%s", onPipeWire ? "pipewire-pulse" : "PulseAudio", server,
+                      reason != nullptr ? ": " : "", reason != nullptr ? reason : "");
         impl(system)->tellOutput(event, detail);
     }
 
@@ -478,9 +463,6 @@ private:
 }  // namespace
 
 std::unique_ptr<Output> openPulseOutput(System* system) {
-    if (anotherDriverAsked()) {
-        return nullptr;
-    }
     const PulseApi* api = pulseApi();
     if (api == nullptr) {
         return nullptr;

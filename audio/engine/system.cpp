@@ -213,7 +213,13 @@ Result System::init(int maxChannels, unsigned /*flags*/, void* /*extraDriverData
         setOfflineSystem(self);
         return OK;
     }
-    self->output = openPulseOutput(this);
+    for (SoundServer server :
+         soundServersToTry(std::getenv("SDL_AUDIODRIVER"), std::getenv("PULSE_SERVER"), std::getenv("PIPEWIRE_REMOTE"))) {
+        self->output = server == SoundServer::PipeWire ? openPipeWireOutput(this) : openPulseOutput(this);
+        if (self->output != nullptr) {
+            break;
+        }
+    }
     if (self->output == nullptr) {
         self->output = openDeviceOutput(this);
     }

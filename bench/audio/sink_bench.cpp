@@ -1,20 +1,27 @@
-// The sound where the player hears it, timed and counted at a null sink that
-// parec records, on PulseAudio and on PipeWire (through pipewire-pulse) in the
-// same run: the time from the Enter key to the first sample of the song and
-// from the P key to silence (the keys pressed from this process through
-// XTest, so that no helper program's start is in the figure), the time from
-// an effect's start (what a collection does) to its first sample, and the
-// faulty 10 ms blocks half a minute of a steady 1 kHz tone shows on a quiet
-// machine and with two busy processes on the cores. One table at the end,
-// the two servers side by side with the load average before and after each.
+// The sound where the player hears it, timed and counted at a null sink, on
+// PulseAudio and on PipeWire in the same run: the time from the Enter key to
+// the first sample of the song and from the P key to silence (the keys
+// pressed from this process through XTest, so that no helper program's start
+// is in the figure), the time from an effect's start (what a collection does)
+// to its first sample, and the faulty 10 ms blocks half a minute of a steady
+// 1 kHz tone shows on a quiet machine and with two busy processes on the
+// cores. One table at the end, the servers side by side with the load
+// average before and after each.
 //
-//   audio_sink_bench [--recorder-ms=N]
+//   audio_sink_bench [--recorder-ms=N] [--pipewire-recorder=own|parec]
+//                    [--pipewire-pulse]
 //
-// The recorder asks for 5 ms unless told otherwise: on PipeWire that sets
-// the quantum of the whole graph, as a voice chat or a music program of the
-// player's does. Both servers are private ones started with
-// scripts/sound-server.sh; without DISPLAY a private Xvfb is started too.
-// About three minutes.
+// Each column names how the game reaches its server and what records the
+// sink: on PulseAudio the game's PulseAudio output and parec; on PipeWire
+// the game's PipeWire output and, unless told otherwise, a capture stream of
+// this process's own on PipeWire's API, so that each server is recorded by a
+// client of its own (parec there goes through pipewire-pulse). --pipewire-pulse
+// adds a column of the game's PulseAudio output on pipewire-pulse, as where
+// libpipewire is missing. The recorder asks for 5 ms unless told otherwise:
+// on PipeWire that sets the quantum of the whole graph, as a voice chat or a
+// music program of the player's does. The servers are private ones started
+// with scripts/sound-server.sh; without DISPLAY a private Xvfb is started
+// too. About a minute and a half a column.
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -72,6 +79,16 @@ Spread spreadOf(std::vector<double> values) {
     return s;
 }
 
+// The script's one line of output, or nothing when it failed.
+std::string soundServerScript(const std::string& arguments) {
+    int status = 0;
+    std::string line = run("bash " REDAVAVE_SOURCE_DIR "/scripts/sound-server.sh " + arguments, &status);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    return status == 0 ? line : std::string();
+}
+
 // A private sound server of each kind, and an X server when there is no
 // display; all stopped at the end.
 class Servers {
@@ -81,14 +98,9 @@ public:
             Server server;
             server.kind = kind;
             server.dir = testworld::makeTempFolder("sink-bench").string();
-            int status = 0;
-            server.address = run("bash " REDAVAVE_SOURCE_DIR "/scripts/sound-server.sh start " + server.dir + " " + kind,
-                                 &status);
-            while (!server.address.empty() && (server.address.back() == '\n' || server.address.back() == '\r')) {
-                server.address.pop_back();
-            }
-            if (status != 0) {
-                server.address.clear();
+            server.address = soundServerScript("start " + server.dir + " " + kind);
+            if (server.kind == "pipewire" && !server.address.empty()) {
+                server.remote = soundServerScript("remote " + server.dir);
             }
             sound.push_back(server);
         }
@@ -131,7 +143,8 @@ public:
     struct Server {
         std::string kind;
         std::string dir;
-        std::string address;  // empty when it did not start
+        std::string address;  // its PulseAudio server; empty when it did not start
+        std::string remote;   // PipeWire: its own socket
     };
     std::vector<Server> sound;
 
@@ -235,7 +248,18 @@ struct GameFigures {
     std::string trouble;
 };
 
-GameFigures measureGame(const std::string& server, int recorderMs) {
+// How one column's game reaches its server, and what records the sink.
+struct Route {
+    std::string label;
+    std::string pulseServer;     // the game's PULSE_SERVER, or empty
+    std::string pipewireRemote;  // the game's PIPEWIRE_REMOTE, or empty
+    const char* output = "";     // the engine's name for the output the game should pick
+    std::string recorderServer;
+    Recorder recorder = Recorder::Parec;
+    std::string trouble;  // why the column cannot be measured
+};
+
+GameFigures measureGame(const Route& route, int recorderMs) {
     GameFigures figures;
     GameFolder folder;
     auto song = fixtures::tone(kToneHz, 3 * kToneSeconds, kToneAmplitude);
@@ -245,9 +269,9 @@ GameFigures measureGame(const std::string& server, int recorderMs) {
         figures.trouble = "cannot write the tone song: " + error;
         return figures;
     }
-    SinkRecorder recorder(server, "game.monitor", recorderMs);
+    SinkRecorder recorder(route.recorderServer, recorderMs, route.recorder);
     if (!recorder.started() || !recorder.waitForFrames(kSinkRate / 10, 10.0)) {
-        figures.trouble = "parec records nothing";
+        figures.trouble = "the recorder records nothing";
         return figures;
     }
     Keyboard keyboard;
@@ -256,7 +280,8 @@ GameFigures measureGame(const std::string& server, int recorderMs) {
         return figures;
     }
     Launch launch;
-    launch.soundServer = server;
+    launch.soundServer = route.pulseServer;
+    launch.pipewireRemote = route.pipewireRemote;
     GameProcess game(folder, {"-window"}, launch);
     const unsigned long window = game.waitForWindow();
     if (window == 0 || !folder.waitForLogLine("#Initalized Audio")) {
@@ -308,7 +333,7 @@ GameFigures measureGame(const std::string& server, int recorderMs) {
 
 // From playSound of a short tone to its first sample at the sink, on the
 // engine as the game sets it up; what a collection costs after its frame.
-std::vector<double> measureEffects(const std::string& server, int recorderMs, std::string* trouble) {
+std::vector<double> measureEffects(const Route& route, int recorderMs, std::string* trouble) {
     std::vector<double> ms;
     const std::filesystem::path folder = testworld::makeTempFolder("sink-bench-fx");
     const std::string path = (folder / "hit.flac").string();
@@ -319,15 +344,25 @@ std::vector<double> measureEffects(const std::string& server, int recorderMs, st
         *trouble = "cannot write the effect: " + error;
         return ms;
     }
-    setenv("PULSE_SERVER", server.c_str(), 1);
+    for (const auto& [variable, value] : {std::pair{"PULSE_SERVER", route.pulseServer},
+                                           std::pair{"PIPEWIRE_REMOTE", route.pipewireRemote}}) {
+        if (value.empty()) {
+            unsetenv(variable);
+        } else {
+            setenv(variable, value.c_str(), 1);
+        }
+    }
+    unsetenv("PIPEWIRE_RUNTIME_DIR");
     unsetenv("SDL_AUDIODRIVER");
-    SinkRecorder recorder(server, "game.monitor", recorderMs);
+    SinkRecorder recorder(route.recorderServer, recorderMs, route.recorder);
     snd::System* system = nullptr;
     snd::Sound* sound = nullptr;
     if (!recorder.started() || !recorder.waitForFrames(kSinkRate / 10, 10.0) || snd::createSystem(&system) != snd::OK ||
         system->init(16, 0, nullptr) != snd::OK ||
         system->createSound(path.c_str(), snd::MODE_SOFTWARE, nullptr, &sound) != snd::OK) {
         *trouble = "no engine on the server";
+    } else if (std::string(system->outputName()) != route.output) {
+        *trouble = std::string("the engine chose ") + system->outputName() + ", not " + route.output;
     } else {
         sleepFor(0.5);
         for (int round = 0; round < kEffectRounds; ++round) {
@@ -360,28 +395,28 @@ double loadAverage() {
     return load;
 }
 
-// One server's column of the table.
+// One route's column of the table.
 struct Column {
-    std::string kind;
+    std::string label;
     double loadBefore = -1, loadAfter = -1;
     Spread enter, pause, effect;
     ToneReport idle, busy;
     std::string trouble;
 };
 
-Column measure(const Servers::Server& server, int recorderMs) {
+Column measure(const Route& route, int recorderMs) {
     Column column;
-    column.kind = server.kind;
-    if (server.address.empty()) {
-        column.trouble = "scripts/sound-server.sh could not start " + server.kind;
+    column.label = route.label;
+    if (!route.trouble.empty()) {
+        column.trouble = route.trouble;
         return column;
     }
     column.loadBefore = loadAverage();
-    const GameFigures game = measureGame(server.address, recorderMs);
+    const GameFigures game = measureGame(route, recorderMs);
     column.trouble = game.trouble;
     std::vector<double> effects;
     if (column.trouble.empty()) {
-        effects = measureEffects(server.address, recorderMs, &column.trouble);
+        effects = measureEffects(route, recorderMs, &column.trouble);
     }
     column.loadAfter = loadAverage();
     column.enter = spreadOf(game.enterMs);
@@ -419,31 +454,74 @@ void printFaults(const char* what, const std::vector<Column>& columns, ToneRepor
     std::printf("\n");
 }
 
+// The columns: the game's own output on each server, recorded by a client
+// of that server's own (or parec on PipeWire too), and the PulseAudio output
+// on pipewire-pulse when asked for.
+std::vector<Route> routesOf(const Servers& servers, bool parecOnPipeWire, bool pipewirePulse) {
+    std::vector<Route> routes;
+    for (const Servers::Server& server : servers.sound) {
+        Route route;
+        if (server.address.empty() || (server.kind == "pipewire" && server.remote.empty())) {
+            route.trouble = "scripts/sound-server.sh could not start " + server.kind;
+        }
+        if (server.kind == "pulseaudio") {
+            route.label = "PulseAudio (parec)";
+            route.pulseServer = route.recorderServer = server.address;
+            route.output = "pulse";
+            routes.push_back(route);
+            continue;
+        }
+        route.label = parecOnPipeWire ? "PipeWire (parec)" : "PipeWire (own capture)";
+        route.pipewireRemote = server.remote;
+        route.output = "pipewire";
+        route.recorderServer = parecOnPipeWire ? server.address : server.remote;
+        route.recorder = parecOnPipeWire ? Recorder::Parec : Recorder::PipeWire;
+        routes.push_back(route);
+        if (pipewirePulse) {
+            route.label = "pipewire-pulse (parec)";
+            route.pipewireRemote.clear();
+            route.pulseServer = route.recorderServer = server.address;
+            route.output = "pulse";
+            route.recorder = Recorder::Parec;
+            routes.push_back(route);
+        }
+    }
+    return routes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int recorderMs = 5;
+    bool parecOnPipeWire = false;
+    bool pipewirePulse = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::sscanf(argv[i], "--recorder-ms=%d", &recorderMs) != 1 || recorderMs <= 0) {
-            std::fprintf(stderr, "usage: %s [--recorder-ms=N]\n", argv[0]);
+        const std::string argument = argv[i];
+        if (argument == "--pipewire-recorder=parec" || argument == "--pipewire-recorder=own") {
+            parecOnPipeWire = argument == "--pipewire-recorder=parec";
+        } else if (argument == "--pipewire-pulse") {
+            pipewirePulse = true;
+        } else if (std::sscanf(argv[i], "--recorder-ms=%d", &recorderMs) != 1 || recorderMs <= 0) {
+            std::fprintf(stderr, "usage: %s [--recorder-ms=N] [--pipewire-recorder=own|parec] [--pipewire-pulse]\n",
+                         argv[0]);
             return 2;
         }
     }
     Servers servers;
     std::vector<Column> columns;
-    for (const Servers::Server& server : servers.sound) {
-        columns.push_back(measure(server, recorderMs));
+    for (const Route& route : routesOf(servers, parecOnPipeWire, pipewirePulse)) {
+        columns.push_back(measure(route, recorderMs));
     }
     bool failed = false;
     for (const Column& column : columns) {
         if (!column.trouble.empty()) {
-            std::fprintf(stderr, "sink_bench: %s: %s\n", column.kind.c_str(), column.trouble.c_str());
+            std::fprintf(stderr, "sink_bench: %s: %s\n", column.label.c_str(), column.trouble.c_str());
             failed = true;
         }
     }
     std::printf("\nrecorder latency %d ms\n%-42s", recorderMs, "");
     for (const Column& column : columns) {
-        std::printf("  %-30s", column.kind.c_str());
+        std::printf("  %-30s", column.label.c_str());
     }
     std::printf("\n%-42s", "load average 1 min, before -> after");
     for (const Column& column : columns) {
@@ -459,10 +537,10 @@ int main(int argc, char** argv) {
     printFaults("tone, faulty 10 ms blocks, two busy", columns, &Column::busy);
     for (const Column& column : columns) {
         if (!column.idle.firstFault.empty()) {
-            std::printf("%s, first fault, quiet: %s\n", column.kind.c_str(), column.idle.firstFault.c_str());
+            std::printf("%s, first fault, quiet: %s\n", column.label.c_str(), column.idle.firstFault.c_str());
         }
         if (!column.busy.firstFault.empty()) {
-            std::printf("%s, first fault, busy: %s\n", column.kind.c_str(), column.busy.firstFault.c_str());
+            std::printf("%s, first fault, busy: %s\n", column.label.c_str(), column.busy.firstFault.c_str());
         }
     }
     return failed ? 1 : 0;

@@ -622,39 +622,46 @@ TEST(EngineSpectrum, ScriptedSourceStandsInForTheAnalysisUntilCleared) {
     EXPECT_NEAR(audiotest::loudestBin(few, 1024), 440.0 / 23.4375, 1.0);
 }
 
-// Real time: a stream on a device driver, on a PulseAudio server when the
-// test run provides one, and the engine's own clock when nothing can be
-// opened: SDL asked for a driver that does not exist, or no driver named and
-// the sound server unreachable (on a machine with a sound card SDL may open
-// that instead; either way the song keeps time). All must end a song where
-// its length says. On the server, the stream's queue never holds more than
-// the two 512-frame blocks (21.3 ms) that a new sound's delay rests on.
+// Real time: a stream on a device driver, on a PulseAudio and a PipeWire
+// server when the test run provides them, and the engine's own clock when
+// nothing can be opened: SDL asked for a driver that does not exist, or no
+// driver named and both sound servers unreachable (on a machine with a sound
+// card SDL may open that instead; either way the song keeps time). All must
+// end a song where its length says. On PulseAudio, the stream's queue never
+// holds more than the two 512-frame blocks (21.3 ms) that a new sound's delay
+// rests on.
 TEST(EngineOutput, RealTimeOutputsPlaySongsToTheirEnd) {
     audiotest::TempDir scratch;
     const std::string path = audiotest::writeSong(scratch, "short", AudioFormat::Mp3, fixtures::tone(440.0, 0.4));
     struct Case {
         const char* driver;          // SDL_AUDIODRIVER; nullptr: unset
         std::string server;          // PULSE_SERVER
-        const char* expectedOutput;  // nullptr: any but "pulse"
+        std::string remote;          // PIPEWIRE_REMOTE
+        const char* expectedOutput;  // nullptr: neither server's
     };
-    std::vector<Case> cases = {{"dummy", "", "sdl:dummy"},
-                               {"no-such-driver", "", "silent"},
-                               {nullptr, "unix:" + scratch.file("no-server"), nullptr}};
-#ifndef _WIN32  // the engine talks to PulseAudio on Linux only
+    std::vector<Case> cases = {{"dummy", "", "", "sdl:dummy"},
+                               {"no-such-driver", "", "", "silent"},
+                               {nullptr, "unix:" + scratch.file("no-server"), scratch.file("no-pipewire"), nullptr}};
+#ifndef _WIN32  // the engine talks to the servers on Linux only
     if (const char* server = std::getenv("REDAVAVE_SOUND_SERVER"); server != nullptr && *server != '\0') {
-        cases.push_back({nullptr, server, "pulse"});
+        cases.push_back({nullptr, server, "", "pulse"});
+    }
+    if (const char* remote = std::getenv("REDAVAVE_PIPEWIRE_REMOTE"); remote != nullptr && *remote != '\0') {
+        cases.push_back({nullptr, "", remote, "pipewire"});
     }
 #endif
     testenv::Scoped keepDriver("SDL_AUDIODRIVER");
     testenv::Scoped keepServer("PULSE_SERVER");
+    testenv::Scoped keepRemote("PIPEWIRE_REMOTE");
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.driver != nullptr ? c.driver : "(no driver)") + " " + c.server);
+        SCOPED_TRACE(std::string(c.driver != nullptr ? c.driver : "(no driver)") + " " + c.server + " " + c.remote);
         if (c.driver != nullptr) {
             testenv::set("SDL_AUDIODRIVER", c.driver);
         } else {
             testenv::unset("SDL_AUDIODRIVER");
         }
         testenv::set("PULSE_SERVER", c.server.c_str());
+        testenv::set("PIPEWIRE_REMOTE", c.remote.c_str());
         snd::System* system = nullptr;
         ASSERT_EQ(snd::createSystem(&system), snd::OK);
         ASSERT_EQ(system->init(16, 0, nullptr), snd::OK);
@@ -662,6 +669,7 @@ TEST(EngineOutput, RealTimeOutputsPlaySongsToTheirEnd) {
             EXPECT_STREQ(system->outputName(), c.expectedOutput);
         } else {
             EXPECT_STRNE(system->outputName(), "pulse");
+            EXPECT_STRNE(system->outputName(), "pipewire");
         }
         auto [sound, channel] = audiotest::play(system, path, true);
         ASSERT_NE(channel, nullptr);
@@ -694,19 +702,31 @@ TEST(EngineOutput, RealTimeOutputsPlaySongsToTheirEnd) {
 }
 
 #ifndef _WIN32
-// The PulseAudio output when its server goes away: from that moment the song
-// keeps time on a silent clock, the server is asked again every two seconds
-// or so, and when it answers its stream goes on from where the clock stood.
-// Needs the test run's PulseAudio (REDAVAVE_SOUND_SERVER); the server that
-// goes away is a stand-in in front of it, or a private one.
+// The PulseAudio and PipeWire outputs when their server goes away: from that
+// moment the song keeps time on a silent clock, the server is asked again
+// every two seconds or so, and when it answers its stream goes on from where
+// the clock stood. Needs the test run's servers (REDAVAVE_SOUND_SERVER,
+// REDAVAVE_PIPEWIRE_REMOTE); the server that goes away is a stand-in in front
+// of one, or a private one.
+struct ServerKind {
+    const char* name;
+    const char* kind;    // as scripts/sound-server.sh names it
+    const char* output;  // the engine's name for its output on it
+    const char* runs;    // the variable that tells the test run has one
+};
+const ServerKind kPulseAudio{"PulseAudio", "pulseaudio", "pulse", "REDAVAVE_SOUND_SERVER"};
+const ServerKind kPipeWire{"PipeWire", "pipewire", "pipewire", "REDAVAVE_PIPEWIRE_REMOTE"};
+
 class ServerLossTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* server = std::getenv("REDAVAVE_SOUND_SERVER");
-        if (server == nullptr || *server == '\0') {
-            GTEST_SKIP() << "needs a PulseAudio (REDAVAVE_SOUND_SERVER); scripts/test.sh starts one";
+    void SetUp() override { needServer(kPulseAudio); }
+    void needServer(const ServerKind& kind) {
+        server = kind;
+        const char* named = std::getenv(kind.runs);
+        if (named == nullptr || *named == '\0') {
+            GTEST_SKIP() << "needs a " << kind.name << " (" << kind.runs << "); scripts/test.sh starts one";
         }
-        shared = server;
+        shared = named;
     }
     void TearDown() override {
         if (system != nullptr) {
@@ -714,17 +734,20 @@ protected:
         }
     }
 
-    // A system on the PulseAudio at `server`, its output news kept.
-    void start(const std::string& server, const std::string& clientConfig = {}) {
+    // A system on the server at `address` (PulseAudio: for PULSE_SERVER,
+    // PipeWire: for PIPEWIRE_REMOTE), its output news kept.
+    void start(const std::string& address, const std::string& clientConfig = {}) {
         testenv::unset("SDL_AUDIODRIVER");
         if (!clientConfig.empty()) {
             testenv::set("PULSE_CLIENTCONFIG", clientConfig.c_str());
         }
-        testenv::set("PULSE_SERVER", server.c_str());
+        const bool pipewire = std::string(server.kind) == "pipewire";
+        testenv::unset(pipewire ? "PULSE_SERVER" : "PIPEWIRE_REMOTE");
+        testenv::set(pipewire ? "PIPEWIRE_REMOTE" : "PULSE_SERVER", address.c_str());
         ASSERT_EQ(snd::createSystem(&system), snd::OK);
         system->setOutputWatcher(&ServerLossTest::watch, this);
         ASSERT_EQ(system->init(16, 0, nullptr), snd::OK);
-        ASSERT_STREQ(system->outputName(), "pulse");
+        ASSERT_STREQ(system->outputName(), server.output);
     }
     // A stream of a 440 Hz tone started on the system.
     void playTone(double seconds) {
@@ -735,13 +758,19 @@ protected:
         channel = playing.channel;
         ASSERT_NE(channel, nullptr);
     }
-    // Starts `server`, a system on it, and the tone.
-    void playOn(soundserver::PrivateServer& server, double seconds) {
-        ASSERT_TRUE(server.start());
-        start(server.address());
+    // The address of `own` the engine is given.
+    std::string addressOf(const soundserver::PrivateServer& own) const {
+        return std::string(server.kind) == "pipewire" ? own.remote() : own.address();
+    }
+    // Starts `own`, a system on it, and the tone.
+    void playOn(soundserver::PrivateServer& own, double seconds) {
+        ASSERT_TRUE(own.start());
+        start(addressOf(own));
         if (HasFatalFailure()) return;
         playTone(seconds);
     }
+    // Whether the system plays to its server, not to the clock.
+    bool onServer() const { return system->outputName() == std::string(server.output); }
     static void watch(snd::OutputEvent event, const char* detail, void* user) {
         auto* self = static_cast<ServerLossTest*>(user);
         std::lock_guard<std::mutex> lock(self->mutex);
@@ -753,9 +782,11 @@ protected:
         return events;
     }
 
+    ServerKind server = kPulseAudio;
     std::string shared;
     testenv::Scoped keepDriver{"SDL_AUDIODRIVER"};
     testenv::Scoped keepServer{"PULSE_SERVER"};
+    testenv::Scoped keepRemote{"PIPEWIRE_REMOTE"};
     testenv::Scoped keepClientConfig{"PULSE_CLIENTCONFIG"};
     snd::System* system = nullptr;
     audiotest::TempDir scratch;
@@ -765,6 +796,15 @@ protected:
     std::vector<snd::OutputEvent> events;
     std::vector<std::string> details;
 };
+
+// The same on each server.
+class ServerLossOnEachTest : public ServerLossTest, public ::testing::WithParamInterface<ServerKind> {
+protected:
+    void SetUp() override { needServer(GetParam()); }
+};
+
+std::string serverKindName(const ::testing::TestParamInfo<ServerKind>& info) { return info.param.name; }
+void PrintTo(const ServerKind& kind, std::ostream* out) { *out << kind.name; }
 
 TEST_F(ServerLossTest, ServerGoneBeforeItsFirstRequestLeavesTheSongOnTheClock) {
     soundserver::PulseProxy proxy(shared);
@@ -792,10 +832,10 @@ TEST_F(ServerLossTest, ServerGoneBeforeItsFirstRequestLeavesTheSongOnTheClock) {
     EXPECT_EQ(std::count(news.begin(), news.end(), snd::OutputEvent::Lost), 1);
 }
 
-TEST_F(ServerLossTest, RestartedServerTakesOverFromTheClockAndTheSongGoesOnWithoutAJump) {
-    soundserver::PrivateServer server;
-    constexpr double kSongSeconds = 8.0;
-    playOn(server, kSongSeconds);
+TEST_P(ServerLossOnEachTest, RestartedServerTakesOverFromTheClockAndTheSongGoesOnWithoutAJump) {
+    soundserver::PrivateServer own(server.kind);
+    constexpr double kSongSeconds = 14.0;  // PipeWire's stack takes seconds to stop and start
+    playOn(own, kSongSeconds);
     if (HasFatalFailure()) return;
     auto secondsSince = [](std::chrono::steady_clock::time_point from) {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
@@ -809,9 +849,9 @@ TEST_F(ServerLossTest, RestartedServerTakesOverFromTheClockAndTheSongGoesOnWitho
     auto lastAt = std::chrono::steady_clock::now();
     double worstLead = 0.0;
     int backwards = 0;
-    auto follow = [&](double seconds, bool (*until)(snd::System*), bool* toned) {
+    auto follow = [&](double seconds, bool untilOnServer, bool* toned) {
         const auto from = std::chrono::steady_clock::now();
-        while (secondsSince(from) < seconds && (until == nullptr || !until(system))) {
+        while (secondsSince(from) < seconds && !(untilOnServer && onServer())) {
             unsigned position = 0;
             bool playing = false;
             if (channel->isPlaying(&playing) != snd::OK || !playing ||
@@ -829,26 +869,26 @@ TEST_F(ServerLossTest, RestartedServerTakesOverFromTheClockAndTheSongGoesOnWitho
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     };
-    follow(1.0, nullptr, nullptr);
+    follow(1.0, false, nullptr);
     const unsigned lostAt = last;
     const auto stopped = std::chrono::steady_clock::now();
-    server.stop();
+    own.stop();
     // Long enough for a try at the missing server to fail. The clock keeps
     // the song's time meanwhile.
     bool tonedWhileAway = false;
-    follow(2.5, nullptr, &tonedWhileAway);
+    follow(2.5, false, &tonedWhileAway);
     EXPECT_NEAR((last - lostAt) / 1000.0, secondsSince(stopped), 0.25) << "the song's time while the server was away";
     EXPECT_STREQ(system->outputName(), "silent");
     EXPECT_EQ(told(), std::vector<snd::OutputEvent>{snd::OutputEvent::Lost});
-    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(own.start());
     const auto restarted = std::chrono::steady_clock::now();
-    follow(5.0, [](snd::System* s) { return std::string(s->outputName()) == "pulse"; }, nullptr);
+    follow(5.0, true, nullptr);
     const double back = secondsSince(restarted);
-    ASSERT_STREQ(system->outputName(), "pulse") << "still silent " << back << " s after the server was back";
+    ASSERT_STREQ(system->outputName(), server.output) << "still silent " << back << " s after the server was back";
     std::printf("the stream took over %.2f s after the server was back\n", back);
     EXPECT_LE(back, 3.0);
     bool tonedAfter = false;
-    follow(kSongSeconds + 2.0, nullptr, &tonedAfter);
+    follow(kSongSeconds + 2.0, false, &tonedAfter);
 
     bool playing = true;
     EXPECT_EQ(channel->isPlaying(&playing), snd::OK);
@@ -861,36 +901,37 @@ TEST_F(ServerLossTest, RestartedServerTakesOverFromTheClockAndTheSongGoesOnWitho
     EXPECT_EQ(told(), (std::vector<snd::OutputEvent>{snd::OutputEvent::Lost, snd::OutputEvent::Back}));
     std::lock_guard<std::mutex> lock(mutex);
     for (const std::string& detail : details) {
-        EXPECT_NE(detail.find(server.address()), std::string::npos) << detail;
+        EXPECT_EQ(detail.rfind(std::string(server.name) + " server " + addressOf(own), 0), 0u) << detail;
     }
 }
 // A try that reaches a server which takes the connection and never answers
 // (one that hangs, or is only just going away) is given up after a while for
 // a new one, which finds the server back.
-TEST_F(ServerLossTest, TryAtAServerThatHangsIsGivenUpForANewOne) {
-    soundserver::PrivateServer server;
-    playOn(server, 20.0);
+TEST_P(ServerLossOnEachTest, TryAtAServerThatHangsIsGivenUpForANewOne) {
+    soundserver::PrivateServer own(server.kind);
+    playOn(own, 20.0);
     if (HasFatalFailure()) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    server.stop();
+    own.stop();
     // The first try comes two seconds after the loss and hangs here; the
     // server comes back beside it.
-    soundserver::MuteServer mute(server.address());
+    soundserver::MuteServer mute(addressOf(own));
     ASSERT_TRUE(mute.listening());
     std::this_thread::sleep_for(std::chrono::milliseconds(3000));
     EXPECT_STREQ(system->outputName(), "silent");
     mute.stepAside();
-    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(own.start());
     const auto restarted = std::chrono::steady_clock::now();
-    while (std::string(system->outputName()) != "pulse" &&
-           std::chrono::steady_clock::now() - restarted < std::chrono::seconds(12)) {
+    while (!onServer() && std::chrono::steady_clock::now() - restarted < std::chrono::seconds(12)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     const double back = std::chrono::duration<double>(std::chrono::steady_clock::now() - restarted).count();
-    EXPECT_STREQ(system->outputName(), "pulse");
+    EXPECT_STREQ(system->outputName(), server.output);
     EXPECT_LT(back, 6.0);  // the hung try is dropped 5 s after it began
     EXPECT_EQ(told(), (std::vector<snd::OutputEvent>{snd::OutputEvent::Lost, snd::OutputEvent::Back}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, ServerLossOnEachTest, ::testing::Values(kPulseAudio, kPipeWire), serverKindName);
 #endif
 
 }  // namespace

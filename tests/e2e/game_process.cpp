@@ -174,17 +174,22 @@ void GameProcess::start(const std::vector<std::string>& args, const Launch& laun
         const std::string entry = *variable;
         const std::string name = nameOf(entry);
         if (name == "XDG_RUNTIME_DIR" || name == "SDL_AUDIODRIVER" || name == "PULSE_SERVER" ||
-            name == "REDAVAVE_MESSAGE_BOXES" || replaced(name) ||
+            name == "PIPEWIRE_REMOTE" || name == "PIPEWIRE_RUNTIME_DIR" || name == "REDAVAVE_MESSAGE_BOXES" ||
+            replaced(name) ||
             (!launch.withDisplay && (name == "DISPLAY" || name == "WAYLAND_DISPLAY"))) {
             continue;
         }
         environment.push_back(entry);
     }
     environment.push_back("XDG_RUNTIME_DIR=" + folder.lockFolder().string());
-    if (launch.soundServer.empty()) {
+    if (launch.soundServer.empty() && launch.pipewireRemote.empty()) {
         environment.push_back("SDL_AUDIODRIVER=dummy");
-    } else {
+    }
+    if (!launch.soundServer.empty()) {
         environment.push_back("PULSE_SERVER=" + launch.soundServer);
+    }
+    if (!launch.pipewireRemote.empty()) {
+        environment.push_back("PIPEWIRE_REMOTE=" + launch.pipewireRemote);
     }
     if (launch.boxes != nullptr) {
         environment.push_back(std::string("REDAVAVE_MESSAGE_BOXES=") + launch.boxes);

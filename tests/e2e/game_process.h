@@ -57,6 +57,8 @@ struct Launch {
     const char* boxes = "stderr";    // its REDAVAVE_MESSAGE_BOXES; null shows real boxes
     std::string soundServer;         // a PulseAudio address: the game picks its sound driver
                                      // itself, as on a player's machine, and finds that server
+    std::string pipewireRemote;      // a PipeWire socket the game finds as well (PIPEWIRE_REMOTE);
+                                     // without it the game sees no PipeWire
 };
 
 class GameProcess {

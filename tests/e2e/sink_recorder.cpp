@@ -6,24 +6,160 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <pipewire/pipewire.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "audio/engine/pipewire_format.h"
+
 extern char** environ;
 
 namespace e2e {
 
-SinkRecorder::SinkRecorder(const std::string& server, const std::string& source, int latencyMs) {
+namespace {
+
+constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+
+}  // namespace
+
+// The capture stream and what its real-time callback hands to the drain
+// thread: the left channel in one ring and, in another, how many frames had
+// come at the end of each cycle and when. The callback never waits.
+struct SinkRecorder::Capture {
+    static constexpr std::uint64_t kFrames = 1u << 21;  // 44 s
+    static constexpr std::uint64_t kCycles = 1u << 14;  // 44 s at 128 frames a cycle
+    pw_thread_loop* loop = nullptr;
+    pw_context* context = nullptr;
+    pw_core* core = nullptr;
+    pw_stream* stream = nullptr;
+    spa_hook listener{};
+    std::vector<float> frames = std::vector<float>(kFrames);
+    std::vector<std::pair<std::uint64_t, Clock::time_point>> cycles = std::vector<std::pair<std::uint64_t, Clock::time_point>>(kCycles);
+    std::atomic<std::uint64_t> framesIn{0};
+    std::atomic<std::uint64_t> cyclesIn{0};
+    std::atomic<std::uint64_t> cyclesOut{0};
+    std::atomic<std::uint64_t> dropped{0};  // cycles the drain thread had no room for
+
+    static void process(void* user) {
+        auto* self = static_cast<Capture*>(user);
+        pw_buffer* buffer = pw_stream_dequeue_buffer(self->stream);
+        if (buffer == nullptr) {
+            return;
+        }
+        const Clock::time_point now = Clock::now();
+        const spa_data& data = buffer->buffer->datas[0];
+        if (data.data != nullptr && data.chunk != nullptr) {
+            const auto* in = reinterpret_cast<const float*>(static_cast<const std::uint8_t*>(data.data) +
+                                                            data.chunk->offset % data.maxsize);
+            const std::uint64_t count = std::min<std::uint64_t>(data.chunk->size, data.maxsize) / kFrameBytes;
+            const std::uint64_t cycle = self->cyclesIn.load(std::memory_order_relaxed);
+            const std::uint64_t head = self->framesIn.load(std::memory_order_relaxed);
+            const std::uint64_t oldest = self->cyclesOut.load(std::memory_order_acquire);
+            const std::uint64_t tail = cycle == oldest ? head : self->cycles[(oldest - 1) % kCycles].first;
+            if (cycle - oldest < kCycles && head + count - tail <= kFrames) {
+                for (std::uint64_t i = 0; i < count; ++i) {
+                    self->frames[(head + i) % kFrames] = in[2 * i];
+                }
+                self->cycles[cycle % kCycles] = {head + count, now};
+                self->framesIn.store(head + count, std::memory_order_relaxed);
+                self->cyclesIn.store(cycle + 1, std::memory_order_release);
+            } else {
+                self->dropped.fetch_add(1, std::memory_order_relaxed);
+            }
+        }
+        pw_stream_queue_buffer(self->stream, buffer);
+    }
+
+    bool start(const std::string& remote, int latencyMs) {
+        pw_init(nullptr, nullptr);
+        loop = pw_thread_loop_new("sink-recorder", nullptr);
+        if (loop == nullptr) {
+            return false;
+        }
+        context = pw_context_new(pw_thread_loop_get_loop(loop),
+                                 pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
+        if (context == nullptr || pw_thread_loop_start(loop) < 0) {
+            return false;
+        }
+        pw_thread_loop_lock(loop);
+        core = pw_context_connect(context, pw_properties_new(PW_KEY_REMOTE_NAME, remote.c_str(), nullptr), 0);
+        if (core != nullptr) {
+            const std::string latency = std::to_string(latencyMs * kSinkRate / 1000) + "/" + std::to_string(kSinkRate);
+            stream = pw_stream_new(core, "sink recorder",
+                                   pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture",
+                                                     PW_KEY_TARGET_OBJECT, "game", PW_KEY_STREAM_CAPTURE_SINK, "true",
+                                                     PW_KEY_NODE_LATENCY, latency.c_str(), nullptr));
+        }
+        bool connected = false;
+        if (stream != nullptr) {
+            static const pw_stream_events events = [] {
+                pw_stream_events e{};
+                e.version = PW_VERSION_STREAM_EVENTS;
+                e.process = &Capture::process;
+                return e;
+            }();
+            pw_stream_add_listener(stream, &listener, &events, this);
+            std::uint8_t space[256];
+            spa_pod_builder builder{};
+            spa_pod_builder_init(&builder, space, sizeof space);
+            const spa_pod* formats[] = {snd::stereoFloatFormat(&builder, kSinkRate)};
+            connected = pw_stream_connect(stream, PW_DIRECTION_INPUT, PW_ID_ANY,
+                                          static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT |
+                                                                       PW_STREAM_FLAG_MAP_BUFFERS |
+                                                                       PW_STREAM_FLAG_RT_PROCESS),
+                                          formats, 1) >= 0;
+        }
+        pw_thread_loop_unlock(loop);
+        return connected;
+    }
+
+    ~Capture() {
+        if (loop != nullptr) {
+            pw_thread_loop_lock(loop);
+            if (stream != nullptr) {
+                pw_stream_destroy(stream);
+            }
+            if (core != nullptr) {
+                pw_core_disconnect(core);
+            }
+            pw_thread_loop_unlock(loop);
+            pw_thread_loop_stop(loop);
+        }
+        if (context != nullptr) {
+            pw_context_destroy(context);
+        }
+        if (loop != nullptr) {
+            pw_thread_loop_destroy(loop);
+        }
+    }
+};
+
+SinkRecorder::SinkRecorder(const std::string& server, int latencyMs, Recorder recorder) {
+    left_.reserve(static_cast<std::size_t>(kSinkRate) * 120);
+    if (recorder == Recorder::Parec) {
+        startParec(server, latencyMs);
+        return;
+    }
+    capture_ = std::make_unique<Capture>();
+    if (!capture_->start(server, latencyMs)) {
+        capture_.reset();
+        return;
+    }
+    reader_ = std::thread([this] { drainLoop(); });
+}
+
+void SinkRecorder::startParec(const std::string& server, int latencyMs) {
     int fds[2];
     if (pipe(fds) != 0) {
         return;
     }
     std::vector<std::string> environment;
-    for (char** variable = environ; *variable != nullptr; ++variable) {
-        if (std::strncmp(*variable, "PULSE_SERVER=", 13) != 0) {
-            environment.emplace_back(*variable);
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "PULSE_SERVER=", 13) != 0) {
+            environment.emplace_back(*entry);
         }
     }
     environment.push_back("PULSE_SERVER=" + server);
@@ -35,7 +171,7 @@ SinkRecorder::SinkRecorder(const std::string& server, const std::string& source,
     std::vector<std::string> args = {"parec",        "--raw",
                                      "--format=float32le", "--rate=48000",
                                      "--channels=2", "--latency-msec=" + std::to_string(latencyMs),
-                                     "--device=" + source};
+                                     "--device=game.monitor"};
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -47,7 +183,7 @@ SinkRecorder::SinkRecorder(const std::string& server, const std::string& source,
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    if (posix_spawnp(&pid_, "parec", &actions, nullptr, argv.data(), envp.data()) != 0) {
+    if (posix_spawnp(&pid_, argv.front(), &actions, nullptr, argv.data(), envp.data()) != 0) {
         pid_ = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
@@ -57,12 +193,12 @@ SinkRecorder::SinkRecorder(const std::string& server, const std::string& source,
         return;
     }
     pipe_ = fds[0];
-    left_.reserve(static_cast<std::size_t>(kSinkRate) * 120);
     reader_ = std::thread([this] { readLoop(); });
 }
 
 SinkRecorder::~SinkRecorder() {
     quit_.store(true);
+    capture_.reset();
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
@@ -98,6 +234,28 @@ void SinkRecorder::readLoop() {
         }
         carried = total - whole * frameBytes;
         std::memmove(bytes, bytes + whole * frameBytes, carried);
+    }
+}
+
+void SinkRecorder::drainLoop() {
+    Capture& capture = *capture_;
+    std::uint64_t taken = 0;  // frames moved on so far
+    while (!quit_.load()) {
+        const std::uint64_t in = capture.cyclesIn.load(std::memory_order_acquire);
+        std::uint64_t cycle = capture.cyclesOut.load(std::memory_order_relaxed);
+        if (cycle == in) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (; cycle < in; ++cycle) {
+            const auto [end, when] = capture.cycles[cycle % Capture::kCycles];
+            for (; taken < end; ++taken) {
+                left_.push_back(capture.frames[taken % Capture::kFrames]);
+            }
+            arrivals_.emplace_back(static_cast<std::int64_t>(left_.size()), when);
+        }
+        capture.cyclesOut.store(cycle, std::memory_order_release);
     }
 }
 

@@ -1,13 +1,16 @@
 #pragma once
 
-// What the player would hear: the monitor of a PulseAudio sink recorded with
-// parec (48 kHz stereo float), and the checks a steady tone must pass there.
+// What the player would hear: what a sink plays, recorded with parec from its
+// monitor on a PulseAudio server (pipewire-pulse's too) or by a PipeWire
+// client of this process's own (48 kHz stereo float), and the checks a steady
+// tone must pass there.
 
 #include <sys/types.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,37 +22,50 @@ inline constexpr int kSinkRate = 48000;
 // Analysis blocks: 10 ms, ten whole periods of a 1 kHz tone.
 inline constexpr int kBlockFrames = 480;
 
+// What records.
+enum class Recorder {
+    Parec,     // a PulseAudio client: the server is an address for PULSE_SERVER
+    PipeWire,  // a capture stream in this process, in PipeWire's real-time thread: the server is
+               // its socket, as PIPEWIRE_REMOTE names it. Its frames are timed as they come,
+               // with no pipe or program between. (pw-record lost a quarter of the frames
+               // at 5 ms, quiet or not.)
+};
+
 class SinkRecorder {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Records `source` of the server at `server` (unix:...) until destroyed,
-    // asking for `latencyMs` of latency. pipewire-pulse hands a recorder that
-    // asks for none two-second fragments; what a recorder asks for also sets
-    // the quantum PipeWire runs its whole graph at.
-    explicit SinkRecorder(const std::string& server, const std::string& source = "game.monitor", int latencyMs = 5);
+    // Records what the sink "game" of the server at `server` plays until
+    // destroyed, asking for `latencyMs` of latency. pipewire-pulse hands a
+    // recorder that asks for none two-second fragments; what a recorder asks
+    // for also sets the quantum PipeWire runs its whole graph at.
+    explicit SinkRecorder(const std::string& server, int latencyMs = 5, Recorder recorder = Recorder::Parec);
     ~SinkRecorder();
     SinkRecorder(const SinkRecorder&) = delete;
     SinkRecorder& operator=(const SinkRecorder&) = delete;
 
-    bool started() const { return pid_ > 0; }
+    bool started() const { return pid_ > 0 || capture_ != nullptr; }
     // Frames recorded so far.
     std::int64_t frames() const;
     // Waits until at least `count` frames are in; false on time-out.
     bool waitForFrames(std::int64_t count, double seconds) const;
     // The left channel of frames [from, to), clipped to what is recorded.
     std::vector<float> left(std::int64_t from, std::int64_t to) const;
-    // When the block holding `frame` came out of parec; Clock::time_point{}
+    // When the block holding `frame` came out of the recorder; Clock::time_point{}
     // when that frame has not come yet.
     Clock::time_point arrival(std::int64_t frame) const;
     // The first frame at or after `from` whose magnitude exceeds `threshold`, or -1.
     std::int64_t firstAbove(std::int64_t from, float threshold) const;
 
 private:
+    struct Capture;
+    void startParec(const std::string& server, int latencyMs);
     void readLoop();
+    void drainLoop();
 
     pid_t pid_ = -1;
     int pipe_ = -1;
+    std::unique_ptr<Capture> capture_;
     std::thread reader_;
     mutable std::mutex mutex_;
     std::vector<float> left_;

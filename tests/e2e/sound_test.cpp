@@ -1,8 +1,11 @@
 // The sound where the player hears it: the real game, left to choose its own
 // sound driver, plays to a private sound server whose null sink is recorded
-// with parec, on PulseAudio and on PipeWire (through pipewire-pulse) alike.
-// scripts/test.sh starts both and names them in REDAVAVE_SOUND_SERVER and
-// REDAVAVE_PIPEWIRE_SERVER; run by hand without one, its tests are skipped.
+// with parec, on PulseAudio and on PipeWire alike: on PipeWire through
+// PipeWire's own API, as where libpipewire is there, and through
+// pipewire-pulse, as where it is not. scripts/test.sh starts both servers and
+// names them in REDAVAVE_SOUND_SERVER, REDAVAVE_PIPEWIRE_SERVER (pipewire-pulse)
+// and REDAVAVE_PIPEWIRE_REMOTE (PipeWire's own socket); run by hand without
+// them, the tests are skipped.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,10 +33,19 @@ constexpr double kToneHz = 1000.0;
 constexpr double kToneAmplitude = 0.5;
 constexpr std::int64_t kFramesPerMs = kSinkRate / 1000;
 
-// The kinds of server the tests listen through, as scripts/sound-server.sh
-// names them.
-const char* const kPulseAudio = "pulseaudio";
-const char* const kPipeWire = "pipewire";
+// How the game reaches a server.
+struct Route {
+    const char* name;
+    const char* kind;     // the server's, as scripts/sound-server.sh names it
+    bool native;          // PipeWire: the game on PipeWire's own API, else through pipewire-pulse
+    const char* inLog;    // how the log names the server, before its address
+};
+const Route kPulseAudio{"PulseAudio", "pulseaudio", false, "PulseAudio server "};
+const Route kPipeWire{"PipeWire", "pipewire", true, "PipeWire server "};
+const Route kPipeWirePulse{"PipewirePulse", "pipewire", false, "pipewire-pulse server "};
+
+std::string routeName(const ::testing::TestParamInfo<Route>& info) { return info.param.name; }
+void PrintTo(const Route& route, std::ostream* out) { *out << route.name; }
 
 // Every state below is waited for with this much time at most: a busy
 // machine may be slow, but the state has to come.
@@ -40,18 +53,26 @@ constexpr double kPatience = 30.0;
 
 class SoundTestBase : public ::testing::Test {
 protected:
-    // Skips unless there is a display and the run's server of `kind`.
-    void needServer(const std::string& kind) {
+    // Skips unless there is a display and the run's server for `way`.
+    void needServer(const Route& way) {
+        route = way;
         if (std::getenv("DISPLAY") == nullptr) {
             GTEST_SKIP() << "needs an X display (DISPLAY is unset); the test command starts Xvfb";
         }
-        const char* variable = kind == kPipeWire ? "REDAVAVE_PIPEWIRE_SERVER" : "REDAVAVE_SOUND_SERVER";
-        const char* named = std::getenv(variable);
-        if (named == nullptr || *named == '\0') {
-            GTEST_SKIP() << "needs a " << kind << " server to listen to (" << variable
-                         << " is unset); scripts/test.sh starts one, or: scripts/sound-server.sh start DIR " << kind;
+        const bool pipewire = std::string(way.kind) == "pipewire";
+        for (const char* variable : {pipewire ? "REDAVAVE_PIPEWIRE_SERVER" : "REDAVAVE_SOUND_SERVER",
+                                     pipewire ? "REDAVAVE_PIPEWIRE_REMOTE" : nullptr}) {
+            if (variable == nullptr) {
+                continue;
+            }
+            const char* named = std::getenv(variable);
+            if (named == nullptr || *named == '\0') {
+                GTEST_SKIP() << "needs a " << way.kind << " server to listen to (" << variable
+                             << " is unset); scripts/test.sh starts one, or: scripts/sound-server.sh start DIR "
+                             << way.kind;
+            }
+            (pipewire && std::strcmp(variable, "REDAVAVE_PIPEWIRE_REMOTE") == 0 ? remote : server) = named;
         }
-        server = named;
     }
 
     void writeSong(const std::string& name, const fixtures::ToneSong& song) {
@@ -67,16 +88,27 @@ protected:
         return song;
     }
 
-    // Starts the game on the sound server (the run's, unless another is
-    // named) and waits for its menu.
+    // Starts the game on the sound server (the run's, unless others are
+    // named), the way the route says, and waits for its menu. On PipeWire
+    // the server must have the game's stream from the way asked for. A game
+    // on PipeWire's own API finds pipewire-pulse as well, as on a desktop.
     void startGame(std::unique_ptr<GameProcess>& game, const std::string& otherServer = {},
-                   const std::vector<std::string>& environment = {}) {
+                   const std::string& otherRemote = {}, const std::vector<std::string>& environment = {}) {
         Launch launch;
         launch.soundServer = otherServer.empty() ? server : otherServer;
+        const std::string pipewire = otherRemote.empty() ? remote : otherRemote;
+        if (route.native) {
+            launch.pipewireRemote = pipewire;
+        }
         launch.environment = environment;
         game = std::make_unique<GameProcess>(folder, std::vector<std::string>{"-window"}, launch);
         ASSERT_NE(game->waitForWindow(), 0u) << game->standardError();
         ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
+        if (!pipewire.empty()) {
+            EXPECT_EQ(soundserver::playbackStreamApis(pipewire, "Redavave"),
+                      std::vector<std::string>{route.native ? "pipewire" : "pipewire-pulse"})
+                << "the game's streams at the server";
+        }
     }
 
     // How many lines of the log start with `prefix`.
@@ -100,17 +132,17 @@ protected:
         return true;
     }
 
-    std::string server;
+    Route route = kPulseAudio;
+    std::string server;  // for PULSE_SERVER, and parec
+    std::string remote;  // PipeWire: for PIPEWIRE_REMOTE
     GameFolder folder;
 };
 
-// The tests every server must pass, run on each.
-class SoundTest : public SoundTestBase, public ::testing::WithParamInterface<const char*> {
+// The tests every way to a server must pass, run on each.
+class SoundTest : public SoundTestBase, public ::testing::WithParamInterface<Route> {
 protected:
     void SetUp() override { needServer(GetParam()); }
 };
-
-std::string serverName(const ::testing::TestParamInfo<const char*>& info) { return info.param; }
 
 // The recorded frames between two marks, leaving out the first `settleMs`
 // after the first mark while a change takes effect.
@@ -329,14 +361,14 @@ TEST_F(SoundOnPulseAudioTest, HitEffectIsHeardWhenTheObjectReachesTheShip) {
 
 // What goes away and comes back in a restart test.
 struct Restart {
-    const char* kind;  // the server's
-    bool pulseOnly;    // PipeWire: only pipewire-pulse restarts, the graph and the sink stay
+    Route route;
+    bool pulseOnly;  // PipeWire: only pipewire-pulse restarts, the graph and the sink stay
     const char* name;
 };
 
 class SoundServerRestartTest : public SoundTestBase, public ::testing::WithParamInterface<Restart> {
 protected:
-    void SetUp() override { needServer(GetParam().kind); }
+    void SetUp() override { needServer(GetParam().route); }
 };
 
 std::string restartName(const ::testing::TestParamInfo<Restart>& info) { return info.param.name; }
@@ -348,15 +380,16 @@ void PrintTo(const Restart& restart, std::ostream* out) { *out << restart.name; 
 // whole. The server is the test's own, since the others share the run's.
 TEST_P(SoundServerRestartTest, ToneIsBackSoonAfterTheServerRestartsWholeAndAtItsLevel) {
     const Restart& restart = GetParam();
-    soundserver::PrivateServer own(restart.kind);
+    soundserver::PrivateServer own(restart.route.kind);
     ASSERT_TRUE(own.start());
     writeSong("Tone.flac", at48k(fixtures::tone(kToneHz, 60.0, kToneAmplitude)));
     auto recorder = std::make_unique<SinkRecorder>(own.address());
     ASSERT_TRUE(recorder->started());
     ASSERT_TRUE(recorder->waitForFrames(kSinkRate / 10, kPatience)) << "parec delivers nothing";
     std::unique_ptr<GameProcess> game;
-    startGame(game, own.address());
+    startGame(game, own.address(), own.remote());
     if (HasFatalFailure()) return;
+    const std::string named = restart.route.inLog + (restart.route.native ? own.remote() : own.address());
 
     // The tone, the ship out of the middle lane, a volume of the player's:
     // the level once ten Page Downs have taken it down and it stays there.
@@ -377,7 +410,7 @@ TEST_P(SoundServerRestartTest, ToneIsBackSoonAfterTheServerRestartsWholeAndAtIts
         own.stop();
     }
     recorder.reset();
-    ASSERT_TRUE(waitForLogLineStartingWith("#Sound Output Lost: PulseAudio server " + own.address())) << folder.logText();
+    ASSERT_TRUE(waitForLogLineStartingWith("#Sound Output Lost: " + named)) << folder.logText();
     sleepFor(2.5);  // a try at the missing server fails meanwhile
     ASSERT_TRUE(restart.pulseOnly ? own.startPulse() : own.start());
     const auto restarted = SinkRecorder::Clock::now();
@@ -397,7 +430,7 @@ TEST_P(SoundServerRestartTest, ToneIsBackSoonAfterTheServerRestartsWholeAndAtIts
     EXPECT_GE(after.blocks, 190);
     EXPECT_EQ(after.faults, 0) << after.firstFault << " (mean amplitude " << after.meanAmplitude << ")";
     EXPECT_EQ(logLinesStartingWith("#Sound Output Lost: "), 1) << folder.logText();
-    EXPECT_EQ(logLinesStartingWith("#Sound Output Back: PulseAudio server " + own.address()), 1) << folder.logText();
+    EXPECT_EQ(logLinesStartingWith("#Sound Output Back: " + named), 1) << folder.logText();
 
     ASSERT_TRUE(game->key({"Escape"}));
     EXPECT_EQ(game->waitForExit(20.0), 0) << game->standardError();
@@ -406,34 +439,70 @@ TEST_P(SoundServerRestartTest, ToneIsBackSoonAfterTheServerRestartsWholeAndAtIts
 INSTANTIATE_TEST_SUITE_P(Servers, SoundServerRestartTest,
                          ::testing::Values(Restart{kPulseAudio, false, "PulseAudio"},
                                            Restart{kPipeWire, false, "PipeWire"},
-                                           Restart{kPipeWire, true, "PipewirePulseAlone"}),
+                                           Restart{kPipeWirePulse, true, "PipewirePulseAlone"}),
                          restartName);
+
+INSTANTIATE_TEST_SUITE_P(Servers, SoundTest, ::testing::Values(kPulseAudio, kPipeWire, kPipeWirePulse), routeName);
 
 // The server goes away when the game's stream is ready and before the server
 // has asked it for any sound: the song plays on, silently, to its Score
-// screen. A stand-in in front of the run's server makes that moment.
-TEST_P(SoundTest, GameThatLosesItsServerBeforeItsFirstRequestPlaysTheSongToItsScore) {
+// screen, and the log tells of the loss once.
+class LossBeforeFirstRequestTestBase : public SoundTestBase {
+protected:
+    // Enter, the server gone by `cut` a moment later, and the Score screen.
+    void playToScoreThroughLoss(GameProcess& game, const std::string& named, void (*cut)(void*), void* what) {
+        ASSERT_TRUE(game.key({"Return"}));
+        sleepFor(0.3);
+        cut(what);
+        EXPECT_TRUE(waitForLogLineStartingWith("#Sound Output Lost: " + named)) << folder.logText();
+        ASSERT_TRUE(inScoreMenu(waitForPicture(game, "lost_before_first_request_score", 2 * kPatience, inScoreMenu)))
+            << "the song never ended; stderr: " << game.standardError() << "\nthe log:\n" << folder.logText();
+        EXPECT_EQ(logLinesStartingWith("#Sound Output Lost: "), 1) << folder.logText();
+        ASSERT_TRUE(game.key({"Escape"}));
+        EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
+    }
+};
+
+class LossBeforeFirstRequestTest : public LossBeforeFirstRequestTestBase, public ::testing::WithParamInterface<Route> {
+protected:
+    void SetUp() override { needServer(GetParam()); }
+};
+
+// PulseAudio's protocol: a stand-in in front of the run's server makes that
+// moment, holding back the server's first request.
+TEST_P(LossBeforeFirstRequestTest, GameThatLosesItsServerBeforeItsFirstRequestPlaysTheSongToItsScore) {
     soundserver::PulseProxy proxy(server);
     ASSERT_TRUE(proxy.listening());
     writeSong("Short.flac", at48k(fixtures::tone(kToneHz, 3.0, kToneAmplitude)));
     std::unique_ptr<GameProcess> game;
-    startGame(game, proxy.address(), {"PULSE_CLIENTCONFIG=" + proxy.clientConfig()});
+    startGame(game, proxy.address(), {}, {"PULSE_CLIENTCONFIG=" + proxy.clientConfig()});
     if (HasFatalFailure()) return;
     ASSERT_TRUE(proxy.waitForStreamReady(kPatience)) << "the stand-in never saw the game's stream made";
-
-    ASSERT_TRUE(game->key({"Return"}));
-    sleepFor(0.3);
-    proxy.cut();
-    EXPECT_TRUE(waitForLogLineStartingWith("#Sound Output Lost: PulseAudio server " + proxy.address()))
-        << folder.logText();
-    ASSERT_TRUE(inScoreMenu(waitForPicture(*game, "lost_before_first_request_score", 2 * kPatience, inScoreMenu)))
-        << "the song never ended; stderr: " << game->standardError() << "\nthe log:\n" << folder.logText();
-    EXPECT_EQ(logLinesStartingWith("#Sound Output Lost: "), 1) << folder.logText();
-
-    ASSERT_TRUE(game->key({"Escape"}));
-    EXPECT_EQ(game->waitForExit(20.0), 0) << game->standardError();
+    playToScoreThroughLoss(*game, route.inLog + proxy.address(),
+                           [](void* stand) { static_cast<soundserver::PulseProxy*>(stand)->cut(); }, &proxy);
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, SoundTest, ::testing::Values(kPulseAudio, kPipeWire), serverName);
+INSTANTIATE_TEST_SUITE_P(Servers, LossBeforeFirstRequestTest, ::testing::Values(kPulseAudio, kPipeWirePulse),
+                         routeName);
+
+// PipeWire's own API: a server of the test's own without its session
+// manager, so that nothing links the game's stream to the sink and the graph
+// never asks it for sound.
+class LossBeforeFirstRequestOnPipeWireTest : public LossBeforeFirstRequestTestBase {
+protected:
+    void SetUp() override { needServer(kPipeWire); }
+};
+
+TEST_F(LossBeforeFirstRequestOnPipeWireTest, GameThatLosesItsServerBeforeItsFirstRequestPlaysTheSongToItsScore) {
+    soundserver::PrivateServer own("pipewire");
+    ASSERT_TRUE(own.start());
+    own.stopSessionManager();
+    writeSong("Short.flac", at48k(fixtures::tone(kToneHz, 3.0, kToneAmplitude)));
+    std::unique_ptr<GameProcess> game;
+    startGame(game, own.address(), own.remote());
+    if (HasFatalFailure()) return;
+    playToScoreThroughLoss(*game, route.inLog + own.remote(),
+                           [](void* stack) { static_cast<soundserver::PrivateServer*>(stack)->stop(); }, &own);
+}
 
 }  // namespace

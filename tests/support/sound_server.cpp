@@ -116,6 +116,10 @@ PrivateServer::~PrivateServer() {
 
 bool PrivateServer::start() {
     address_ = script("start", dir_, kind_);
+    if (kind_ == "pipewire" && !address_.empty()) {
+        remote_ = script("remote", dir_);
+        return !remote_.empty();
+    }
     return !address_.empty();
 }
 
@@ -124,6 +128,38 @@ void PrivateServer::stop() { script("stop", dir_); }
 void PrivateServer::stopPulse() { script("stop-pulse", dir_); }
 
 bool PrivateServer::startPulse() { return script("start-pulse", dir_) == address_ && !address_.empty(); }
+
+void PrivateServer::stopSessionManager() { script("stop-session", dir_); }
+
+std::vector<std::string> playbackStreamApis(const std::string& remote, const std::string& application) {
+    std::vector<std::string> apis;
+    FILE* pipe = popen(("PIPEWIRE_REMOTE='" + remote + "' pw-dump 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) {
+        return apis;
+    }
+    // pw-dump writes an array of objects, one property a line; each object
+    // opens with "  {" and closes with "  }".
+    std::string object;
+    char line[1024];
+    auto has = [&object](const std::string& text) { return object.find(text) != std::string::npos; };
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        object += line;
+        if (std::strncmp(line, "  }", 3) != 0) {
+            continue;
+        }
+        if (has("\"type\": \"PipeWire:Interface:Node\"") && has("\"media.class\": \"Stream/Output/Audio\"") &&
+            has("\"application.name\": \"" + application + "\"")) {
+            const std::string key = "\"client.api\": \"";
+            const std::size_t at = object.find(key);
+            apis.push_back(at == std::string::npos
+                               ? "pipewire"
+                               : object.substr(at + key.size(), object.find('"', at + key.size()) - at - key.size()));
+        }
+        object.clear();
+    }
+    pclose(pipe);
+    return apis;
+}
 
 MuteServer::MuteServer(const std::string& address) : path_(pathOf(address)), listener_(listenAt(path_)) {}
 

@@ -34,14 +34,25 @@ public:
     // its clients reach; the graph and the sink stay.
     void stopPulse();
     bool startPulse();
+    // PipeWire: stops wireplumber, which links new streams to the sink.
+    void stopSessionManager();
     // The address for PULSE_SERVER, the same across restarts.
     const std::string& address() const { return address_; }
+    // PipeWire: its own socket, for PIPEWIRE_REMOTE; the same across restarts.
+    const std::string& remote() const { return remote_; }
 
 private:
     std::string kind_;
     std::string dir_;
     std::string address_;
+    std::string remote_;
 };
+
+// How each playback stream of `application` on the PipeWire server at
+// `remote` reaches it: "pipewire" for PipeWire's own API, else the client
+// API the server names ("pipewire-pulse" for a PulseAudio client). Empty
+// when it has none, or the server does not answer.
+std::vector<std::string> playbackStreamApis(const std::string& remote, const std::string& application);
 
 // Takes connections at a socket and never answers them: a server that hangs.
 class MuteServer {
