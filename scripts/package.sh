@@ -10,9 +10,9 @@
 # package's dependencies are computed: those of the binary and of the game's
 # own FFmpeg (built by scripts/ffmpeg-linux.sh, shipped in /usr/lib/redavave)
 # by dpkg-shlibdeps, and the system libraries the game opens at run time
-# (ALSA; Debian's FFmpeg for a build without its own), whose names are read
-# from the binary, by the packages that ship them and the versions their
-# shlibs files ask for.
+# (ALSA; Debian's FFmpeg for a build without its own; PipeWire's, which is
+# only recommended), whose names are read from the binary, by the packages
+# that ship them and the versions their shlibs files ask for.
 #
 # windows: a zip players unzip and run. The game is cross-built with mingw-w64
 # against SDL2 and FFmpeg built by scripts/windows-deps.sh; its resources tree
@@ -71,28 +71,38 @@ if ! shlibdeps="$(cd "$work" && dpkg-shlibdeps -O "${shlibdeps_args[@]}" 2>"$wor
 fi
 linked="$(sed -n 's/^shlibs:Depends=//p' <<<"$shlibdeps")"
 
-# Libraries the game opens itself (pipelines read to the end: pipefail is on): the package that ships each, at the version
-# its shlibs entry asks for.
-opened=()
-for soname in $(strings -a "$stage/usr/games/redavave" |
-    grep -E '^lib(avutil|avcodec|avformat|swresample|asound)\.so\.[0-9]+$' | sort -u); do
+# dependency_of SONAME: the package that ships a library the game opens
+# itself, at the version its shlibs entry asks for.
+dependency_of() {
+  local soname="$1" path owner candidate name major dependency
   path="$(ldconfig -p | awk -v s="$soname" '$1 == s && /x86-64/ && !found {print $NF; found = 1}')"
-  [ -n "$path" ] || { echo "package.sh: $soname is not installed here" >&2; exit 1; }
+  [ -n "$path" ] || { echo "package.sh: $soname is not installed here" >&2; return 1; }
   owner=""
   for candidate in "$path" "$(realpath "$path")" "/usr$path"; do
     owner="$(dpkg-query -S "$candidate" 2>/dev/null | awk -F: 'NR == 1 {print $1}')" && [ -n "$owner" ] && break
   done
-  [ -n "$owner" ] || { echo "package.sh: no package ships $path" >&2; exit 1; }
+  [ -n "$owner" ] || { echo "package.sh: no package ships $path" >&2; return 1; }
   name="${soname%%.so.*}"
   major="${soname##*.so.}"
   dependency="$(dpkg-query --control-show "$owner" shlibs 2>/dev/null |
     awk -v n="$name" -v m="$major" '$1 == n && $2 == m && !found {$1 = ""; $2 = ""; sub(/^ +/, ""); print; found = 1}')"
-  opened+=("${dependency:-$owner}")
-done
+  echo "${dependency:-$owner}"
+}
 
+# Libraries the game opens itself (pipelines read to the end: pipefail is on).
+# It needs ALSA (and Debian's FFmpeg, in a build without its own); PipeWire's
+# library it can do without (it plays through PulseAudio's then), so that one
+# is only recommended.
 depends="$linked"
-for dependency in "${opened[@]}"; do
-  depends="${depends:+$depends, }$dependency"
+recommends=""
+for soname in $(strings -a "$stage/usr/games/redavave" |
+    grep -E '^lib(avutil|avcodec|avformat|swresample|asound|pipewire-0\.3)\.so\.[0-9]+$' | sort -u); do
+  dependency="$(dependency_of "$soname")" || exit 1
+  if [[ "$soname" == libpipewire-* ]]; then
+    recommends="${recommends:+$recommends, }$dependency"
+  else
+    depends="${depends:+$depends, }$dependency"
+  fi
 done
 
 install -d "$stage/DEBIAN"
@@ -106,7 +116,8 @@ Architecture: $arch
 Maintainer: The Redavave developers <redavave@users.noreply.invalid>
 Installed-Size: $size
 Depends: $depends
-Section: games
+${recommends:+Recommends: $recommends
+}Section: games
 Priority: optional
 Description: arcade game driven by your own music
  The pitch of the song you pick decides in which of three lanes blocks, bonus

@@ -41,6 +41,12 @@ names="$(tr ',' '\n' <<<"$depends" | awk '{print $1}')"
 for package in libc6 libstdc++6 libsdl2-2.0-0 libgl1 libasound2; do
   grep -qxF "$package" <<<"$names" || fail "Depends lacks $package"
 done
+# PipeWire's library is recommended, not required: the game plays through
+# PulseAudio's without it.
+recommends="$(dpkg-deb -f "$deb" Recommends)"
+echo "Recommends: $recommends"
+grep -qE '(^|, )libpipewire-0\.3-0( |,|$)' <<<"$recommends" || fail "Recommends lacks libpipewire-0.3-0"
+grep -qxF libpipewire-0.3-0 <<<"$names" && fail "Depends names libpipewire-0.3-0"
 # The game's own FFmpeg comes with it, where the game looks for it, so apt
 # brings no FFmpeg of Debian's (nor its hundred-odd libraries).
 for library in avcodec avformat avutil swresample; do
