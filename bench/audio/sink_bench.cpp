@@ -21,7 +21,7 @@
 // on PipeWire that sets the quantum of the whole graph, as a voice chat or a
 // music program of the player's does. The servers are private ones started
 // with scripts/sound-server.sh; without DISPLAY a private Xvfb is started
-// too. About a minute and a half a column.
+// too. About two minutes a column.
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -54,7 +54,7 @@ using Clock = SinkRecorder::Clock;
 
 constexpr double kToneHz = 1000.0;
 constexpr double kToneAmplitude = 0.5;
-constexpr int kEnterRounds = 6;
+constexpr int kEnterRounds = 15;
 constexpr int kEffectRounds = 20;
 constexpr double kToneSeconds = 30.0;
 

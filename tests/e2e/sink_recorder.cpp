@@ -334,7 +334,7 @@ ToneReport checkTone(const std::vector<float>& samples, double hz, double amplit
     bool havePrevious = false;
     double previousPhase = 0.0;
     double sum = 0.0;
-    char text[200];
+    char text[300];
     for (std::size_t at = 0; at + kBlockFrames <= samples.size(); at += kBlockFrames) {
         const ToneFit fit = fitTone(samples.data() + at, kBlockFrames, hz);
         ++report.blocks;
@@ -355,8 +355,18 @@ ToneReport checkTone(const std::vector<float>& samples, double hz, double amplit
         }
         if (what != nullptr) {
             if (++report.faults == 1) {
-                std::snprintf(text, sizeof text, "%s in block %d: amplitude %.4f (want %.4f), residual %.5f, peak %.4f, jump %.3f rad",
-                              what, report.blocks - 1, fit.amplitude, amplitude, fit.residual, fit.peak, jump);
+                // A gap the sink filled with silence shows as a run of
+                // zeros; a piece the recorder lost, as none.
+                int silent = 0;
+                int longest = 0;
+                for (int i = 0; i < kBlockFrames; ++i) {
+                    silent = samples[at + i] == 0.0f ? silent + 1 : 0;
+                    longest = std::max(longest, silent);
+                }
+                std::snprintf(text, sizeof text,
+                              "%s in block %d: amplitude %.4f (want %.4f), residual %.5f, peak %.4f, jump %.3f rad, "
+                              "%d frames of silence in a row",
+                              what, report.blocks - 1, fit.amplitude, amplitude, fit.residual, fit.peak, jump, longest);
                 report.firstFault = text;
             }
         }
