@@ -5,7 +5,9 @@
 // is in the figure), the time from an effect's start (what a collection does)
 // to its first sample, and the faulty 10 ms blocks half a minute of a steady
 // 1 kHz tone shows on a quiet machine and with two busy processes on the
-// cores. One table at the end, the servers side by side with the load
+// cores; where the recorder can tell (the capture stream on PipeWire), also
+// how many of those fall where it came late to the graph itself and lost
+// frames: those are the recorder's faults, not the game's. One table at the end, the servers side by side with the load
 // average before and after each.
 //
 //   audio_sink_bench [--recorder-ms=N] [--pipewire-recorder=own|parec]
@@ -235,16 +237,41 @@ private:
     std::vector<pid_t> pids;
 };
 
-// Records the tone for kToneSeconds from now; the faulty 10 ms blocks.
-ToneReport listenToTone(const SinkRecorder& recorder) {
+// A tone's faulty blocks, and the frames the recorder itself lost meanwhile
+// with the faulty blocks at those places, its own faults (-1: it cannot
+// tell).
+struct Listening {
+    ToneReport tone;
+    std::int64_t recorderLost = -1;
+    int recorderFaults = -1;
+};
+
+// Records the tone for kToneSeconds from now.
+Listening listenToTone(const SinkRecorder& recorder) {
     const std::int64_t from = recorder.frames();
+    const std::int64_t lostBefore = recorder.missedFrames();
     sleepFor(kToneSeconds);
-    return checkTone(recorder.left(from, recorder.frames()), kToneHz, kToneAmplitude, 0.003);
+    Listening listening;
+    listening.tone = checkTone(recorder.left(from, recorder.frames()), kToneHz, kToneAmplitude, 0.003);
+    if (lostBefore < 0) {
+        return listening;
+    }
+    listening.recorderLost = recorder.missedFrames() - lostBefore;
+    // A loss shows in the block it falls in, and may spill into the next.
+    listening.recorderFaults = 0;
+    const std::vector<std::int64_t> gaps = recorder.missedAt();
+    for (int block : listening.tone.faultyBlocks) {
+        const std::int64_t start = from + static_cast<std::int64_t>(block) * kBlockFrames;
+        listening.recorderFaults += std::any_of(gaps.begin(), gaps.end(), [&](std::int64_t gap) {
+            return gap >= start - kBlockFrames && gap < start + kBlockFrames;
+        }) ? 1 : 0;
+    }
+    return listening;
 }
 
 struct GameFigures {
     std::vector<double> enterMs, pauseMs;
-    ToneReport idle, busy;
+    Listening idle, busy;
     std::string trouble;
 };
 
@@ -400,7 +427,7 @@ struct Column {
     std::string label;
     double loadBefore = -1, loadAfter = -1;
     Spread enter, pause, effect;
-    ToneReport idle, busy;
+    Listening idle, busy;
     std::string trouble;
 };
 
@@ -445,11 +472,26 @@ void printSpread(const char* what, const std::vector<Column>& columns, Spread Co
     std::printf("\n");
 }
 
-void printFaults(const char* what, const std::vector<Column>& columns, ToneReport Column::*field) {
+void printFaults(const char* what, const std::vector<Column>& columns, Listening Column::*field) {
     std::printf("%-42s", what);
     for (const Column& column : columns) {
-        const ToneReport& report = column.*field;
-        std::printf("  %11d %11d %6s", report.faults, report.blocks, "");
+        const Listening& listening = column.*field;
+        std::printf("  %11d %11d %6s", listening.tone.faults, listening.tone.blocks, "");
+    }
+    std::printf("\n");
+}
+
+// The recorder's own losses: the faulty blocks at them and the frames lost.
+void printRecorderLost(const char* what, const std::vector<Column>& columns, Listening Column::*field) {
+    std::printf("%-42s", what);
+    for (const Column& column : columns) {
+        const Listening& listening = column.*field;
+        if (listening.recorderLost >= 0) {
+            std::printf("  %11d %11lld %6s", listening.recorderFaults, static_cast<long long>(listening.recorderLost),
+                        "");
+        } else {
+            std::printf("  %11s %11s %6s", "?", "?", "");
+        }
     }
     std::printf("\n");
 }
@@ -535,12 +577,15 @@ int main(int argc, char** argv) {
     printTitles(columns.size(), "faulty", "blocks", "");
     printFaults("tone, faulty 10 ms blocks, quiet", columns, &Column::idle);
     printFaults("tone, faulty 10 ms blocks, two busy", columns, &Column::busy);
+    printTitles(columns.size(), "faulty", "frames", "");
+    printRecorderLost("of them where the recorder lost, quiet", columns, &Column::idle);
+    printRecorderLost("of them where the recorder lost, two busy", columns, &Column::busy);
     for (const Column& column : columns) {
-        if (!column.idle.firstFault.empty()) {
-            std::printf("%s, first fault, quiet: %s\n", column.label.c_str(), column.idle.firstFault.c_str());
+        if (!column.idle.tone.firstFault.empty()) {
+            std::printf("%s, first fault, quiet: %s\n", column.label.c_str(), column.idle.tone.firstFault.c_str());
         }
-        if (!column.busy.firstFault.empty()) {
-            std::printf("%s, first fault, busy: %s\n", column.label.c_str(), column.busy.firstFault.c_str());
+        if (!column.busy.tone.firstFault.empty()) {
+            std::printf("%s, first fault, busy: %s\n", column.label.c_str(), column.busy.tone.firstFault.c_str());
         }
     }
     return failed ? 1 : 0;

@@ -41,7 +41,17 @@ struct SinkRecorder::Capture {
     std::atomic<std::uint64_t> framesIn{0};
     std::atomic<std::uint64_t> cyclesIn{0};
     std::atomic<std::uint64_t> cyclesOut{0};
-    std::atomic<std::uint64_t> dropped{0};  // cycles the drain thread had no room for
+    std::atomic<std::uint64_t> dropped{0};  // frames the drain thread had no room for
+    // The graph's clock at the last cycle and the frames that came in it:
+    // when the clock has gone on further by the next, this stream missed
+    // cycles (it was late, and its frames were lost).
+    std::uint64_t lastTicks = 0;
+    std::uint64_t lastCount = 0;
+    std::atomic<std::uint64_t> missed{0};
+    // Where in the recording each such loss is, the first kGaps of them.
+    static constexpr std::uint64_t kGaps = 4096;
+    std::vector<std::uint64_t> gapAt = std::vector<std::uint64_t>(kGaps);
+    std::atomic<std::uint64_t> gaps{0};
 
     static void process(void* user) {
         auto* self = static_cast<Capture*>(user);
@@ -55,6 +65,19 @@ struct SinkRecorder::Capture {
             const auto* in = reinterpret_cast<const float*>(static_cast<const std::uint8_t*>(data.data) +
                                                             data.chunk->offset % data.maxsize);
             const std::uint64_t count = std::min<std::uint64_t>(data.chunk->size, data.maxsize) / kFrameBytes;
+            pw_time time{};
+            if (pw_stream_get_time_n(self->stream, &time, sizeof time) == 0 && time.rate.denom == kSinkRate) {
+                if (self->lastCount != 0 && time.ticks > self->lastTicks + self->lastCount) {
+                    self->missed.fetch_add(time.ticks - self->lastTicks - self->lastCount, std::memory_order_relaxed);
+                    const std::uint64_t gap = self->gaps.load(std::memory_order_relaxed);
+                    if (gap < kGaps) {
+                        self->gapAt[gap] = self->framesIn.load(std::memory_order_relaxed);
+                        self->gaps.store(gap + 1, std::memory_order_release);
+                    }
+                }
+                self->lastTicks = time.ticks;
+                self->lastCount = count;
+            }
             const std::uint64_t cycle = self->cyclesIn.load(std::memory_order_relaxed);
             const std::uint64_t head = self->framesIn.load(std::memory_order_relaxed);
             const std::uint64_t oldest = self->cyclesOut.load(std::memory_order_acquire);
@@ -67,7 +90,7 @@ struct SinkRecorder::Capture {
                 self->framesIn.store(head + count, std::memory_order_relaxed);
                 self->cyclesIn.store(cycle + 1, std::memory_order_release);
             } else {
-                self->dropped.fetch_add(1, std::memory_order_relaxed);
+                self->dropped.fetch_add(count, std::memory_order_relaxed);
             }
         }
         pw_stream_queue_buffer(self->stream, buffer);
@@ -259,6 +282,19 @@ void SinkRecorder::drainLoop() {
     }
 }
 
+std::int64_t SinkRecorder::missedFrames() const {
+    return capture_ != nullptr ? static_cast<std::int64_t>(capture_->missed.load() + capture_->dropped.load()) : -1;
+}
+
+std::vector<std::int64_t> SinkRecorder::missedAt() const {
+    std::vector<std::int64_t> at;
+    if (capture_ != nullptr) {
+        const std::uint64_t count = capture_->gaps.load(std::memory_order_acquire);
+        at.assign(capture_->gapAt.begin(), capture_->gapAt.begin() + static_cast<std::ptrdiff_t>(count));
+    }
+    return at;
+}
+
 std::int64_t SinkRecorder::frames() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return static_cast<std::int64_t>(left_.size());
@@ -354,6 +390,7 @@ ToneReport checkTone(const std::vector<float>& samples, double hz, double amplit
             what = "phase jump (piece lost or repeated)";
         }
         if (what != nullptr) {
+            report.faultyBlocks.push_back(report.blocks - 1);
             if (++report.faults == 1) {
                 // A gap the sink filled with silence shows as a run of
                 // zeros; a piece the recorder lost, as none.

@@ -47,6 +47,12 @@ public:
     bool started() const { return pid_ > 0 || capture_ != nullptr; }
     // Frames recorded so far.
     std::int64_t frames() const;
+    // Frames the recorder itself lost so far, because it came late to the
+    // graph; -1 when it cannot tell (parec).
+    std::int64_t missedFrames() const;
+    // The frames of the recording after which the recorder lost some (as
+    // many as it can keep); empty when it cannot tell.
+    std::vector<std::int64_t> missedAt() const;
     // Waits until at least `count` frames are in; false on time-out.
     bool waitForFrames(std::int64_t count, double seconds) const;
     // The left channel of frames [from, to), clipped to what is recorded.
@@ -89,6 +95,7 @@ ToneFit fitTone(const float* samples, int frames, double hz);
 struct ToneReport {
     int blocks = 0;
     int faults = 0;
+    std::vector<int> faultyBlocks;  // their indices
     double meanAmplitude = 0.0;
     std::string firstFault;  // what and where, for the failure message
 };
