@@ -16,6 +16,48 @@
 
 namespace {
 
+enum class Command : std::uint8_t {
+    none,       // not bound in this state; a key's press is kept for a later state
+    takePress,  // does nothing, but the press is used up: it must be released first
+    previousSong,
+    nextSong,
+    firstSong,
+    lastSong,
+    previousFolder,  // the first song of the folder before the selected song's
+    nextFolder,      // the first song of the folder after it
+    play,            // the selected song from its start
+    replay,          // the last song again, from the Score menu
+    pause,
+    resume,
+    restart,  // the paused song from its start
+    stop,     // the paused song stopped, back to the menu
+    volumeUp,
+    volumeDown,
+    quit,  // Escape: the shell shows the cursor and posts the quit message
+    exit,  // the pad's BACK: the shell shuts the game down at once
+};
+
+enum class Device : std::uint8_t { keyboard, pad };
+
+// When a bound input acts.
+enum class Fires : std::uint8_t {
+    whileHeld,     // in every frame it is down
+    oncePerPress,  // once per press: a key when its latch is clear (and sets it
+                   // where it is bound), a pad input in the frame it goes down
+    repeating,     // a pad input: once when it goes down, then again and again
+                   // while held, at the pace of kRepeatPace
+};
+
+struct Binding {
+    Device device;
+    std::uint32_t input;  // a virtual key, or pad inputs (any of them down counts)
+    Fires fires;
+    Command welcome;  // the command in each state; Command::none where it is not bound
+    Command score;
+    Command playing;
+    Command paused;
+};
+
 using namespace plat;
 using C = Command;
 constexpr Device KEY = Device::keyboard;
@@ -24,10 +66,10 @@ constexpr Fires HELD = Fires::whileHeld;
 constexpr Fires ONCE = Fires::oncePerPress;
 constexpr Fires REPEATS = Fires::repeating;
 
-}  // namespace
-
+// Every binding, in the order they are tried in a frame; each sees the state
+// the earlier ones left.
 // clang-format off
-const Binding kBindings[] = {
+constexpr Binding kBindings[] = {
     // device input                                  fires    Welcome menu       Score menu         Playing        Paused
     {KEY, VK_ESCAPE,                                 HELD,    C::quit,           C::quit,           C::quit,       C::quit},
     // Space replays from the Score menu without its latch: leaving the menu, it cannot repeat.
@@ -56,9 +98,6 @@ const Binding kBindings[] = {
     {PAD, GAMEPAD_DPAD_DOWN,                         HELD,    C::volumeDown,     C::volumeDown,     C::volumeDown, C::volumeDown},
 };
 // clang-format on
-const std::size_t kBindingCount = sizeof kBindings / sizeof kBindings[0];
-
-namespace {
 
 Command commandNow(const Binding& binding, const PlayState& play) {
     if (play.inMenu) {
@@ -212,8 +251,8 @@ constexpr RepeatPhase kRepeatPace[] = {
     {8400, 50, 1000},   // 20,000 a second: any library is crossed
 };
 
-}  // namespace
-
+// How many songs a pad direction held for `seconds` has moved the selection
+// in all, the press's own step included.
 int padRepeatSongs(double seconds) {
     // Whole milliseconds: 24 frames of 1/60 s are 0.4 s, not a hair less.
     const long long heldMs = static_cast<long long>(seconds * 1000.0 + 1e-6);
@@ -232,6 +271,8 @@ int padRepeatSongs(double seconds) {
     constexpr long long kMost = 1LL << 30;  // held for days: no overflow
     return static_cast<int>(songs < kMost ? songs : kMost);
 }
+
+}  // namespace
 
 ShellRequest runKeyCommands(PlayState& play) {
     ShellRequest request = ShellRequest::none;
