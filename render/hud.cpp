@@ -88,8 +88,9 @@ void drawHud(const PlayState& play, const SceneView& view) {
         } else {
             fontHandler.print(11, pos(halfH + 250), pos(halfW - 450), 0, 255, 0, 0.4f, "Welcome To Redavave!");
         }
-        // One hint line, for the pad while one is plugged in: START replays
-        // only once a song has ended, so the Welcome menu does not offer it.
+        // One hint line, for the pad while one is plugged in. Before a song
+        // has ended there is nothing for START to restart: the Welcome menu
+        // names the buttons that choose and play instead.
         if (play.padConnected && firstMenu) {
             fontHandler.print(6, pos(halfH + 50), pos(halfW - 400), 255, 255, 255, 0.3f,
                               "D-Pad Or LB/RB To Change Selected, A To Play, BACK To Exit.");
