@@ -7,6 +7,7 @@
 #include "audio/Audio.h"
 #include "diag/ErrorHandler.h"
 #include "game/Player.h"
+#include "platform/gamepad.h"
 #include "platform/music_folder.h"
 #include "platform/system.h"
 #include "render/ModelHandler.h"
@@ -49,9 +50,23 @@ void Core::initGame() {
 
     buildMusicList(musicFolders);
     scoreKeeper.load(play);
+    startGamepads();
 
     // Hidden once by window creation already; the game's quit shows it once.
     plat::showCursor(false);
+}
+
+void Core::startGamepads() {
+    // Players keep mappings for controllers SDL does not know in this file.
+    constexpr const char* kMappingFile = "gamecontrollerdb.txt";
+    const plat::GamepadStart pads = plat::startGamepads(kMappingFile);
+    if (!pads.up) {
+        errorHandler.log("Gamepads Unavailable: %s", pads.error.c_str());
+    } else if (!pads.error.empty()) {
+        errorHandler.log("Could Not Read Gamepad Mappings: %s: %s", kMappingFile, pads.error.c_str());
+    } else if (pads.mappingFile) {
+        errorHandler.log("#Gamepad Mappings: %d added from %s", pads.mappingsAdded, kMappingFile);
+    }
 }
 
 void Core::findSongsAhead() {

@@ -69,6 +69,10 @@ void drawHud(const PlayState& play, const SceneView& view) {
         fontHandler.print(12, pos(halfH + 50), pos(halfW - 430), 0, 255, 0, 0.6f, "- Paused -");
         fontHandler.print(13, pos(halfH + 1), pos(halfW - 500), 0, 230, 0, 0.25f,
                           "(Press P To Continue, Space To Restart, Enter To Stop Song)");
+        if (play.padConnected) {
+            fontHandler.print(13, pos(halfH - 20), pos(halfW - 500), 0, 230, 0, 0.25f,
+                              "(Pad: START To Continue, Y To Restart, BACK To Stop Song)");
+        }
     }
 
     if (inMenu) {
@@ -84,17 +88,23 @@ void drawHud(const PlayState& play, const SceneView& view) {
         } else {
             fontHandler.print(11, pos(halfH + 250), pos(halfW - 450), 0, 255, 0, 0.4f, "Welcome To Redavave!");
         }
-        if (play.padConnected) {
+        // One hint line, for the pad while one is plugged in. Before a song
+        // has ended there is nothing for START to restart: the Welcome menu
+        // names the buttons that choose and play instead.
+        if (play.padConnected && firstMenu) {
+            fontHandler.print(6, pos(halfH + 50), pos(halfW - 400), 255, 255, 255, 0.3f,
+                              "D-Pad Or LB/RB To Change Selected, A To Play, BACK To Exit.");
+        } else if (play.padConnected) {
             fontHandler.print(6, pos(halfH + 50), pos(halfW - 300), 255, 255, 255, 0.3f,
                               "Press START To Restart The Game OR Press BACK To Exit");
+        } else if (!firstMenu) {
+            fontHandler.print(6, pos(halfH + 50), pos(halfW - 400), 255, 255, 255, 0.3f,
+                              "Press SPACE To Replay, Press Enter To Play Selected.");
         } else {
-            if (!firstMenu) {
-                fontHandler.print(6, pos(halfH + 50), pos(halfW - 400), 255, 255, 255, 0.3f,
-                                  "Press SPACE To Replay, Press Enter To Play Selected.");
-            } else {
-                fontHandler.print(6, pos(halfH + 50), pos(halfW - 400), 255, 255, 255, 0.3f,
-                                  "Use The Arrow Keys To Change Selected And Press Enter To Play.");
-            }
+            fontHandler.print(6, pos(halfH + 50), pos(halfW - 400), 255, 255, 255, 0.3f,
+                              "Use The Arrow Keys To Change Selected And Press Enter To Play.");
+        }
+        {  // the selected song, its place in the list and its best
             const int selectedSong = play.selectedSong;
             if (selectedSong >= 0 && static_cast<size_t>(selectedSong) < play.musicList.size()) {
                 // A long name is shortened in its middle so that the whole line

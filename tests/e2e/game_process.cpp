@@ -286,12 +286,20 @@ unsigned long GameProcess::waitForWindow(double seconds) {
     return window_;
 }
 
-bool GameProcess::key(const std::vector<std::string>& keys) {
+bool GameProcess::focus() {
     if (window_ == 0) {
         return false;
     }
     int status = 0;
     run("xdotool windowfocus --sync " + std::to_string(window_) + " 2>&1", &status);
+    return status == 0;
+}
+
+bool GameProcess::key(const std::vector<std::string>& keys) {
+    if (window_ == 0) {
+        return false;
+    }
+    int status = focus() ? 0 : 1;
     for (const std::string& name : keys) {
         int keyStatus = 0;
         run("xdotool key --delay 30 " + quote(name) + " 2>&1", &keyStatus);

@@ -72,6 +72,8 @@ public:
 
     // The game's X window, once it is mapped; 0 when none appeared in time.
     unsigned long waitForWindow(double seconds = 20.0);
+    // Gives the game's window the keyboard focus, as a click on it would.
+    bool focus();
     // xdotool key names, sent one after the other to the focused game window.
     bool key(const std::vector<std::string>& keys);
     // The window's picture; empty on failure and once the game has ended.

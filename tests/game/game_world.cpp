@@ -105,6 +105,42 @@ PlayState makePlay() {
     return play;
 }
 
+const char* nameOf(State state) {
+    switch (state) {
+    case State::Welcome: return "Welcome";
+    case State::Score: return "Score";
+    case State::Playing: return "Playing";
+    case State::Paused: return "Paused";
+    }
+    return "?";
+}
+
+void enter(PlayState& play, State state) {
+    play.inMenu = state == State::Welcome || state == State::Score;
+    play.firstMenu = state == State::Welcome;
+    play.paused = state == State::Paused;
+    if (!play.inMenu) {
+        startSong(kSongs[0]);
+        audio.setPaused(play.paused);
+    }
+}
+
+State stateOf(const PlayState& play) {
+    if (play.inMenu) {
+        return play.paused ? State::Paused : play.firstMenu ? State::Welcome : State::Score;
+    }
+    return play.paused ? State::Paused : State::Playing;
+}
+
+bool songChannelPaused() {
+    bool pausedNow = false;
+    EXPECT_NE(audio.songChannel, nullptr);
+    if (audio.songChannel != nullptr) {
+        audio.songChannel->getPaused(&pausedNow);
+    }
+    return pausedNow;
+}
+
 void placeObject(int slot, int lane, int kind, int color, float x) {
     const bool block = kind > KIND_SKULL;
     for (unsigned seed = 1; seed < 100000; ++seed) {

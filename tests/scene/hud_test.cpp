@@ -200,6 +200,7 @@ TEST_F(Overlay, EachScreenShowsItsOwnRows) {
     const Band song{h2 + 20, h2 + 45, white};             // M6
     const Band paused{h2 + 50, h2 + 85, green};           // P1
     const Band pausedHint{h2 + 1, h2 + 14, green};        // P2
+    const Band padPausedHint{h2 - 20, h2 - 7, green};     // the pad's buttons under P2
     const Band readouts{kScreenHeight - 40, kScreenHeight - 25, green};  // D1
 
     struct Case {
@@ -207,16 +208,21 @@ TEST_F(Overlay, EachScreenShowsItsOwnRows) {
         bool inMenu, firstMenu, paused, pad, dev;
         std::vector<Band> shown;
         std::vector<Band> hidden;
-        int hintLeft;  // expected x of the hint row, -1 when none
+        int hintLeft;   // expected x of the hint row, -1 when none
+        int hintCells;  // its characters
     };
+    // With a pad the menus show the song as without one; the hint names the
+    // pad's buttons, and offers START to replay only once a song has ended.
     const Case cases[] = {
-        {"welcome", true, true, false, false, false, {welcome, hint, song}, {score, paused, readouts}, w2 - 400},
-        {"score", true, false, false, false, false, {score, hint, song}, {welcome, readouts}, w2 - 400},
-        {"welcome_pad", true, true, false, true, false, {welcome, hint}, {song}, w2 - 300},
-        {"score_pad", true, false, false, true, false, {score, hint}, {song, welcome}, w2 - 300},
-        {"paused", false, true, true, false, false, {paused, pausedHint}, {welcome, score, hint, song}, -1},
-        {"playing", false, true, false, false, false, {}, {welcome, score, hint, song, paused, pausedHint}, -1},
-        {"playing_dev", false, true, false, false, true, {readouts}, {score, hint, song}, -1},
+        {"welcome", true, true, false, false, false, {welcome, hint, song}, {score, paused, readouts}, w2 - 400, 62},
+        {"score", true, false, false, false, false, {score, hint, song}, {welcome, readouts}, w2 - 400, 52},
+        {"welcome_pad", true, true, false, true, false, {welcome, hint, song}, {score, paused}, w2 - 400, 59},
+        {"score_pad", true, false, false, true, false, {score, hint, song}, {welcome}, w2 - 300, 53},
+        {"paused", false, true, true, false, false, {paused, pausedHint}, {welcome, score, hint, song, padPausedHint}, -1, 0},
+        {"paused_pad", false, true, true, true, false, {paused, pausedHint, padPausedHint}, {hint, song}, -1, 0},
+        {"playing", false, true, false, false, false, {}, {welcome, score, hint, song, paused, pausedHint}, -1, 0},
+        {"playing_pad", false, true, false, true, false, {}, {hint, song, paused, padPausedHint}, -1, 0},
+        {"playing_dev", false, true, false, false, true, {readouts}, {score, hint, song}, -1, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -237,9 +243,16 @@ TEST_F(Overlay, EachScreenShowsItsOwnRows) {
             EXPECT_TRUE(boxOf(picture, band.from, band.to, band.colour).empty()) << "rows " << band.from;
         }
         if (c.hintLeft >= 0) {
+            // 15 pixels a character at the hint's scale: a line that fits
+            // ends in its last cell.
             const Box box = boxOf(picture, hint.from, hint.to, hint.colour);
             EXPECT_GE(box.left, c.hintLeft);
             EXPECT_LT(box.left, c.hintLeft + 8);
+            const int end = c.hintLeft + c.hintCells * 15;
+            if (end <= picture.width) {
+                EXPECT_GE(box.right, end - 15);
+                EXPECT_LT(box.right, end);
+            }
         }
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     }
