@@ -41,7 +41,9 @@ struct SongList {
 // Folders named with a leading dot and system folders ($RECYCLE.BIN, System
 // Volume Information, ...) are passed over; links to folders are followed and
 // every folder is walked once however many ways lead to it. Only regular files
-// (or links to them) count. A missing folder gives nothing and no note.
+// (or links to them) count. A missing folder gives nothing and no note; a
+// folder that cannot be read, a name that is no Unicode (Windows takes lone
+// surrogates) and whatever else stops a folder's walk give a note each.
 SongList findSongs(const std::vector<std::string>& folders);
 
 // The names of the songs below one folder.
