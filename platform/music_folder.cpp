@@ -144,13 +144,10 @@ private:
         }
         fs::directory_iterator it(fs::u8path(folder), error);
         for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
-            // NTFS takes names that are no UTF-16 (a lone surrogate): no UTF-8
-            // name stands for them, so they cannot be listed, opened or kept.
-            const std::wstring& wide = it->path().filename().native();
-            std::string name = utf8FromWide(wide.c_str());
+            std::string note;
+            std::string name = songSearchName(it->path().filename().c_str(), folder, note);
             if (name.empty()) {
-                list_.notes.push_back("Left out a name in " + folder +
-                                      " that is not valid Unicode: " + utf8FromWideReplacing(wide.c_str()));
+                list_.notes.push_back(std::move(note));
                 continue;
             }
             const int group = songGroup(name.c_str());
@@ -231,6 +228,18 @@ private:
 }  // namespace
 
 bool isSongName(const char* name) { return songGroup(name) >= 0; }
+
+#ifdef _WIN32
+std::string songSearchName(const wchar_t* wide, const std::string& folder, std::string& note) {
+    // No UTF-8 name stands for a lone surrogate: such a file could be neither
+    // listed, nor opened, nor have a best score kept.
+    std::string name = utf8FromWide(wide);
+    if (name.empty() && *wide != L'\0') {
+        note = "Left out a name in " + folder + " that is not valid Unicode: " + utf8FromWideReplacing(wide);
+    }
+    return name;
+}
+#endif
 
 SongList findSongs(const std::vector<std::string>& folders) {
     SongList list;

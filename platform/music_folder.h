@@ -46,6 +46,13 @@ struct SongList {
 // surrogates) and whatever else stops a folder's walk give a note each.
 SongList findSongs(const std::vector<std::string>& folders);
 
+#ifdef _WIN32
+// The name the song search gives an entry of `folder` that Windows names
+// `wide` (UTF-16): its UTF-8 form; empty, with the log line `note`, for a name
+// that is no UTF-16 (NTFS takes lone surrogates).
+std::string songSearchName(const wchar_t* wide, const std::string& folder, std::string& note);
+#endif
+
 // The names of the songs below one folder.
 std::vector<std::string> findSongs(const char* folder);
 
