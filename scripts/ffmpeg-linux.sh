@@ -49,6 +49,8 @@ if [ -z "$version" ]; then
   ensure_sources ffmpeg
   version="$(src_version ffmpeg)"
 fi
+# Everything that shapes the libraries keys their cache entry, whose .key
+# keeps it: a change to any of it (a comment in these scripts too) builds anew.
 key_material="$(
   cat "$root"/scripts/{ffmpeg-linux,ffmpeg-components,apt-deb-src,build-cache}.sh
   printf 'configure %s\n' "${ffmpeg_game_options[@]}"

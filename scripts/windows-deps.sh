@@ -76,6 +76,8 @@ done
 source "$root/scripts/ffmpeg-components.sh"
 # shellcheck source=build-cache.sh
 source "$root/scripts/build-cache.sh"
+# Everything that shapes the libraries keys their cache entry, whose .key
+# keeps it: a change to any of it (a comment in these scripts too) builds anew.
 key_material="$(
   cat "$root"/scripts/{windows-deps,ffmpeg-components,apt-deb-src,build-cache}.sh
   printf 'configure %s\n' "${ffmpeg_game_options[@]}"
