@@ -61,6 +61,12 @@ void enterWorld() {
     writeOrDie("three.flac", fixtures::AudioFormat::Flac, fixtures::tone(30.0, 3.0));
     snd::testing::useOfflineOutput(true);
     audio.init();
+    // Before the statics go, in this order: the engine lets go of its songs,
+    // then the folder goes (Windows removes no open file).
+    std::atexit([] {
+        audio.shutdown();
+        world.reset();
+    });
 }
 
 const std::string& worldDir() {
