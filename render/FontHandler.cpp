@@ -89,15 +89,7 @@ void FontHandler::print(std::uint32_t fontId, std::uint32_t y, std::uint32_t x, 
     va_end(args);
     const Font& font = *fonts[fontId - 1];
 
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
-    glBindTexture(GL_TEXTURE_2D, font.texture);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslated(pixelPosition(x), pixelPosition(y), 0.0);
-    glColor3f(static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue));
-    glScalef(scale, scale, 1.0f);
+    beginText(font, y, x, red, green, blue, scale);
     const std::size_t count = toGlyphCodes(text, glyphs, sizeof glyphs);
     const GLsizei quads = layOutQuads(font, glyphs, count, corners, sheetCorners);
     if (quads > 0) {
@@ -112,6 +104,23 @@ void FontHandler::print(std::uint32_t fontId, std::uint32_t y, std::uint32_t x, 
     if (font.advance && count > 0) {
         glTranslated(static_cast<double>(count) * static_cast<double>(font.cellSize), 0.0, 0.0);
     }
+    endText();
+}
+
+void beginText(const Font& font, std::uint32_t y, std::uint32_t x, std::uint32_t red, std::uint32_t green,
+               std::uint32_t blue, float scale) {
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBindTexture(GL_TEXTURE_2D, font.texture);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslated(pixelPosition(x), pixelPosition(y), 0.0);
+    glColor3f(static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue));
+    glScalef(scale, scale, 1.0f);
+}
+
+void endText() {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
 }

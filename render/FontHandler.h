@@ -68,3 +68,11 @@ public:
 };
 
 extern FontHandler fontHandler;
+
+// The state a print draws in: texturing and blending on, the font's sheet
+// bound, the colour set, and the model-view matrix at the text's start (y
+// before x, in pixels; a position below zero starts at the window's edge),
+// scaled by `scale`. endText switches texturing and blending off again.
+void beginText(const Font& font, std::uint32_t y, std::uint32_t x, std::uint32_t red, std::uint32_t green,
+               std::uint32_t blue, float scale);
+void endText();

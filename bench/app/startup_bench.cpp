@@ -9,7 +9,9 @@
 // A preloaded probe notes the time of each buffer swap; the game's time is
 // that of the first swap that presents anything but black (the probe reads
 // the picture back after it has taken the time). The bare window presents
-// black, and its first swap counts.
+// black, and its first swap counts. REDAVAVE_BENCH_BEFORE may name another
+// build of the game (of an earlier version, say), which then takes its turn
+// beside them.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -193,17 +195,21 @@ void BM_StartToFirstPicture(benchmark::State& state) {
         state.SkipWithError(folder.error().c_str());
         return;
     }
-    std::vector<double> game, gameFirstSwap, bare;
+    // Another build of the game (an earlier version, say) started in the same turns.
+    const char* before = std::getenv("REDAVAVE_BENCH_BEFORE");
+    std::vector<double> game, gameFirstSwap, bare, beforeGame;
     for (auto _ : state) {
         const Timing b = runProbed(REDAVAVE_BARE_WINDOW, {}, folder.path(), 1, false);
         const Timing g = runProbed(REDAVAVE_GAME_BINARY, {}, folder.path(), kGameSwaps, true);
-        if (!b.error.empty() || !g.error.empty()) {
-            state.SkipWithError((b.error + g.error).c_str());
+        const Timing o = before != nullptr ? runProbed(before, {}, folder.path(), kGameSwaps, true) : Timing{};
+        if (!b.error.empty() || !g.error.empty() || !o.error.empty()) {
+            state.SkipWithError((b.error + g.error + o.error).c_str());
             return;
         }
         bare.push_back(b.pictureMs);
         gameFirstSwap.push_back(g.swapMs[0]);
         game.push_back(g.pictureMs);
+        beforeGame.push_back(o.pictureMs);
         state.SetIterationTime(g.pictureMs / 1000.0);
     }
     std::ifstream log(folder.path() / "log.txt");
@@ -216,6 +222,10 @@ void BM_StartToFirstPicture(benchmark::State& state) {
     state.counters["game_first_swap_ms"] = median(gameFirstSwap);
     state.counters["bare_sdl_gl_ms"] = median(bare);
     state.counters["ratio"] = median(game) / median(bare);
+    if (before != nullptr) {
+        state.counters["before_first_picture_ms"] = median(beforeGame);
+        state.counters["before_ratio"] = median(beforeGame) / median(bare);
+    }
 }
 BENCHMARK(BM_StartToFirstPicture)->Iterations(9)->UseManualTime()->Unit(benchmark::kMillisecond);
 
