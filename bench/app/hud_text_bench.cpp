@@ -1,19 +1,24 @@
-// What the HUD's text costs, drawn as the game draws it (each print one
-// vertex array of glyph quads, one glDrawArrays) beside the way it was drawn
-// before (one display list per glyph, each a quad and a move of the pen,
-// called with glCallLists), in the same run on the game's own window: the
-// wall time of the prints in a main-loop pass, and the median wall time of
-// whole passes, in the Welcome menu and in steady play. The two ways take
-// turns in blocks of passes, so that both see the same load on the machine.
+// What the overlay costs as the game draws it now (each print one vertex
+// array of glyph quads, one glDrawArrays; no veil while it is wholly
+// transparent) beside the way it was drawn before (one display list per
+// glyph, each a quad and a move of the pen, called with glCallLists; the
+// veil blended over the picture in every pass, at opacity 0 while a song
+// plays), in the same run on the game's own window: the wall time of the
+// prints in a main-loop pass, the median wall time of whole passes, and the
+// CPU time of the passes, in the Welcome menu and in steady play. The two
+// ways take turns in blocks of passes, so that both see the same load on
+// the machine.
 //
 // Every FontHandler::print of the game lands in this program first (a linker
 // wrap), which times it and draws it one way or the other; the overlay as a
-// whole (drawHud) and the present (the buffer swap, which waits for the
-// rasteriser to finish the picture before) are timed the same way, to show
-// where the rest of a pass goes.
+// whole (drawHud, which adds the transparent veil the old way) and the
+// present (the buffer swap, which waits for the rasteriser to finish the
+// picture before) are timed the same way, to show where the rest of a pass
+// goes.
 
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,6 +29,8 @@
 #include <vector>
 
 #include "app/Core.h"
+#include "game/PlayState.h"
+#include "platform/system.h"
 #include "bench/audio/alloc_counter.h"
 #include "bench/app/bench_world.h"
 #include "platform/key_codes.h"
@@ -31,7 +38,6 @@
 #include "render/FontHandler.h"
 #include "text/glyph_text.h"
 
-struct PlayState;
 struct SceneView;
 namespace plat {
 struct DeviceContextRecord;
@@ -93,7 +99,7 @@ struct Part {
 Part overlay, present;
 
 struct Prints {
-    bool withLists = false;
+    bool before = false;  // the overlay drawn as it was before
     GLuint listBlock = 0;
     double seconds = 0.0;  // in prints since the last reset
     long count = 0;
@@ -115,7 +121,25 @@ void printWithLists(const Font& font, std::uint32_t y, std::uint32_t x, std::uin
 }  // namespace
 
 extern "C" void __wrap__Z7drawHudRK9PlayStateRK9SceneView(const PlayState& play, const SceneView& view) {
-    overlay.timed([&] { __real__Z7drawHudRK9PlayStateRK9SceneView(play, view); });
+    overlay.timed([&] {
+        if (prints.before && play.menuFade == 0.0f) {
+            // The veil as it was drawn in every pass: over all above the bar, here wholly transparent.
+            const float W = static_cast<float>(plat::getSystemMetrics(plat::SM_CXSCREEN));
+            const float H = static_cast<float>(plat::getSystemMetrics(plat::SM_CYSCREEN));
+            glDisable(GL_LIGHTING);
+            glLoadIdentity();
+            glEnable(GL_BLEND);
+            glColor4f(0.0f, 0.0f, 0.4f, 0.0f);
+            glBegin(GL_QUADS);
+            glVertex2f(-10.0f * H, 100.0f);
+            glVertex2f(H + play.banner.width, 100.0f);
+            glVertex2f(H + play.banner.width, 10.0f * W + 100.0f);
+            glVertex2f(-10.0f * H, 10.0f * W + 100.0f);
+            glEnd();
+            glDisable(GL_BLEND);
+        }
+        __real__Z7drawHudRK9PlayStateRK9SceneView(play, view);
+    });
 }
 
 extern "C" bool __wrap__ZN4plat11swapBuffersEPNS_19DeviceContextRecordE(plat::DeviceContextRecord* dc) {
@@ -133,7 +157,7 @@ extern "C" void __wrap__ZN11FontHandler5printEjjjjjjfPKcz(FontHandler* self, std
     va_start(args, format);
     std::vsnprintf(prints.text, sizeof prints.text, format, args);
     va_end(args);
-    if (prints.withLists && fontId >= 1 && fontId <= self->fonts.size()) {
+    if (prints.before && fontId >= 1 && fontId <= self->fonts.size()) {
         printWithLists(*self->fonts[fontId - 1], y, x, red, green, blue, scale);
     } else {
         __real__ZN11FontHandler5printEjjjjjjfPKcz(self, fontId, y, x, red, green, blue, scale, "%s", prints.text);
@@ -147,6 +171,12 @@ namespace {
 
 constexpr int kBlockPasses = 50;
 constexpr int kBlocks = 6;  // per way
+
+double cpuSeconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -170,25 +200,31 @@ struct Way {
     double textSeconds = 0.0;
     double overlaySeconds = 0.0;
     double presentSeconds = 0.0;
+    double gameThreadCpu = 0.0;  // s, the game's thread
+    double processCpu = 0.0;     // s, every thread: the rasteriser's too
     long textPrints = 0;
     long textAllocations = 0;
 };
 
 // Passes in turns of the two ways; the figures of each, per pass.
 void compare(benchmark::State& state, Core& core, const char* screen) {
-    Way lists, arrays;
+    Way lists, arrays;  // before, now
     for (auto _ : state) {
         for (int block = 0; block < kBlocks; ++block) {
             for (Way* way : {&lists, &arrays}) {
-                prints.withLists = way == &lists;
+                prints.before = way == &lists;
                 prints.seconds = 0.0;
                 prints.count = 0;
                 prints.allocations = 0;
                 overlay.seconds = 0.0;
                 present.seconds = 0.0;
+                const double threadStart = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+                const double processStart = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
                 for (int pass = 0; pass < kBlockPasses; ++pass) {
                     way->passes.push_back(mainLoopPass(core));
                 }
+                way->gameThreadCpu += cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - threadStart;
+                way->processCpu += cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
                 way->textSeconds += prints.seconds;
                 way->textPrints += prints.count;
                 way->textAllocations += prints.allocations;
@@ -197,7 +233,7 @@ void compare(benchmark::State& state, Core& core, const char* screen) {
             }
         }
     }
-    prints.withLists = false;
+    prints.before = false;
     const auto msPerPass = [](const Way& way, double seconds) {
         return seconds / static_cast<double>(way.passes.size()) * 1e3;
     };
@@ -211,8 +247,10 @@ void compare(benchmark::State& state, Core& core, const char* screen) {
     state.counters["pass_median_ms_arrays"] = median(arrays.passes) * 1e3;
     state.counters["text_allocs_per_pass_lists"] = allocationsPerPass(lists);
     state.counters["text_allocs_per_pass_arrays"] = allocationsPerPass(arrays);
+    state.counters["process_cpu_ms_lists"] = msPerPass(lists, lists.processCpu);
+    state.counters["process_cpu_ms_arrays"] = msPerPass(arrays, arrays.processCpu);
     state.counters["prints_per_pass"] = static_cast<double>(arrays.textPrints) / static_cast<double>(arrays.passes.size());
-    std::printf("%s: HUD text %.3f ms per pass with glyph lists, %.3f ms with vertex arrays "
+    std::printf("%s: HUD text %.3f ms per pass with glyph lists (before), %.3f ms with vertex arrays (now) "
                 "(heap allocations in it %.1f, %.1f, the GL driver's); "
                 "main-loop pass median %.2f ms -> %.2f ms (%.0f%% lower)\n",
                 screen, perPass(lists), perPass(arrays), allocationsPerPass(lists), allocationsPerPass(arrays),
@@ -221,10 +259,12 @@ void compare(benchmark::State& state, Core& core, const char* screen) {
     for (const Way* way : {&lists, &arrays}) {
         const double mean = msPerPass(*way, std::accumulate(way->passes.begin(), way->passes.end(), 0.0));
         std::printf("  %s, mean pass %.2f ms: present (waits for the rasteriser) %.2f, overlay %.2f (text %.2f), "
-                    "the rest of the scene pass and the frame step %.2f\n",
-                    way == &lists ? "glyph lists  " : "vertex arrays", mean, msPerPass(*way, way->presentSeconds),
+                    "the rest of the scene pass and the frame step %.2f; CPU per pass %.2f ms on the game's "
+                    "thread, %.2f ms in all\n",
+                    way == &lists ? "before" : "now   ", mean, msPerPass(*way, way->presentSeconds),
                     msPerPass(*way, way->overlaySeconds), perPass(*way),
-                    mean - msPerPass(*way, way->presentSeconds) - msPerPass(*way, way->overlaySeconds));
+                    mean - msPerPass(*way, way->presentSeconds) - msPerPass(*way, way->overlaySeconds),
+                    msPerPass(*way, way->gameThreadCpu), msPerPass(*way, way->processCpu));
     }
 }
 
