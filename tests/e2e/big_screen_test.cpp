@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <vector>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/game_process.h"
 #include "tests/e2e/pictures.h"
@@ -20,12 +20,13 @@ namespace {
 
 using namespace e2e;
 
-// A text row of the HUD as the 1200-line layout places it: its first cell's
-// corner above the centre, and from the centre or from the left edge.
+// A text row of the HUD as the 1200-line layout places it: the bottom-left
+// corner of its first cell, above the centre, and from the centre or from the
+// left edge. The texts name the rows; they are found by colour and place.
 struct Row {
     const char* text;
     const char* screen;
-    double above;      // pixels from the picture's middle row up to its baseline
+    double above;      // pixels from the picture's middle row up to the bottom of its cells
     double x;          // pixels from the middle column, or from the left edge
     bool fromCentre;
     double cell;       // its cell size in pixels: 50 at its text scale
@@ -53,15 +54,16 @@ Box measure(const Image& image, const Row& row) {
 }
 
 // How tall a row's letters are, to a fraction of a pixel. The glyphs are
-// sampled linearly from the font sheet, so at a letter's top and bottom its
-// colour ramps from the background to full over one texel of the sheet (a
-// pixel at the row's scale here, `texel` pixels). Each edge is where that
-// ramp is half way: a pixel of a row caught on the ramp tells it by how far
-// up it is; with none caught, the edge lies between the last background and
-// the first full row. Only the brightest pixel of each row counts.
+// sampled linearly from the font sheet, so at a letter's top and bottom the
+// colour ramps from the background to full over one texel of the sheet,
+// `texel` pixels at the row's scale. Each edge is where that ramp is half
+// way: a row of pixels caught on the ramp tells how far it is from there;
+// with none caught, the edge lies between the last row of background and the
+// first full one. Only the brightest pixel of each row counts.
 double inkHeight(const Image& image, const Row& row, const Box& box) {
     const int channel = row.colour == greenText ? 1 : 0;  // green letters in green, white ones in red
-    const int right = row.measured == 0 ? box.right : box.left + grown(image, row.measured * row.cell);
+    const int right =
+        row.measured == 0 ? box.right : std::min(box.right, box.left + grown(image, row.measured * row.cell));
     const double texel = row.cell * hudScale(image) / 50.0;
     std::vector<double> peak;  // from one row below the box to one above
     for (int up = box.bottom - 1; up <= box.top + 1; ++up) {
