@@ -57,6 +57,8 @@ struct Launch {
     const char* boxes = "stderr";    // its REDAVAVE_MESSAGE_BOXES; null shows real boxes
     std::string soundServer;         // a PulseAudio address: the game picks its sound driver
                                      // itself, as on a player's machine, and finds that server
+    std::string display;             // an X display for the game, its keys and its screenshots;
+                                     // empty: the test's own DISPLAY
 };
 
 class GameProcess {
@@ -91,7 +93,11 @@ public:
 private:
     void start(const std::vector<std::string>& args, const Launch& launch);
 
+    // Runs an xdotool or ImageMagick command on the game's display.
+    std::string onDisplay(const std::string& command, int* status = nullptr) const;
+
     const GameFolder& folder_;
+    std::string display_;
     std::string outPath_;
     std::string errPath_;
     pid_t pid_ = -1;
@@ -104,5 +110,24 @@ Image captureWindow(unsigned long window, const std::filesystem::path& file);
 
 // Runs a shell command, returns its standard output.
 std::string run(const std::string& command, int* status = nullptr);
+
+// An X server of the test's own (Xvfb) with one screen of the given size, on
+// a display number it picks itself; stopped when this goes.
+class VirtualScreen {
+public:
+    VirtualScreen(int width, int height);
+    ~VirtualScreen();
+    VirtualScreen(const VirtualScreen&) = delete;
+    VirtualScreen& operator=(const VirtualScreen&) = delete;
+
+    // ":N", empty when the server did not start (error() says why).
+    const std::string& display() const { return display_; }
+    const std::string& error() const { return error_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+    std::string error_;
+};
 
 }  // namespace e2e
