@@ -50,9 +50,11 @@ public:
     double readMillisecondTimer();
     void initGame();
     void buildMusicList(const plat::MusicFolders& folders);  // the song search of initGame
+    void startGamepads();  // the controllers and the player's mapping file, from initGame
     void buildMusicList(const char* folder) { buildMusicList(plat::MusicFolders{{folder}, {}}); }
     // Starts the search of musicFolders on a thread of its own, for initGame
-    // to take (a big library is walked while the window is made).
+    // to take (a big library is walked while the window is made). Nothing else
+    // waits for it: a game that ends before initGame leaves it be.
     void findSongsAhead();
 
     // --- state ---

@@ -4,6 +4,7 @@
 #include "audio/Audio.h"
 #include "game/keys.h"
 #include "game/pad.h"
+#include "platform/gamepad.h"
 #include "platform/system.h"
 #include "platform/window.h"
 #include "render/FontHandler.h"
@@ -74,7 +75,7 @@ void Core::frame() {
 
 bool Core::update() {
     carryOut(processKeys(play, frameTime));
-    carryOut(pollGamepad(play, screenWidth, screenHeight));
+    carryOut(pollGamepad(play, frameTime, screenWidth, screenHeight));
     // The pad's exit button may have shut the game down just now.
     return !shutDownDone && swapBuffers();
 }
@@ -101,6 +102,7 @@ void Core::shutdown() {
     scoreKeeper.finish(play);
     fontHandler.releaseAll();
     audio.shutdown();
+    plat::closeGamepads();
     play.musicList.clear();
     play.songFiles.clear();
     killWindow();

@@ -49,8 +49,15 @@ struct PlayState {
     bool mouseCentreSet = false;  // mouseSteer has taken its first centre
     int mouseCentreX = 0;
     int mouseCentreY = 0;
-    std::uint16_t padButtonsLast = 0;  // pad buttons of the previous poll, for press edges
-    SongSearch songSearch;             // type to jump in the song menus
+    std::uint32_t padInputsLast = 0;  // the pad's inputs at the previous poll, for press edges
+    // The pad direction that repeats while held: its inputs, how long it has
+    // been held and how many songs it has moved the selection so far.
+    struct PadRepeat {
+        std::uint32_t input = 0;
+        double seconds = 0.0;
+        int songs = 0;
+    } padRepeat;
+    SongSearch songSearch;  // type to jump in the song menus
 
     // Best scores: the table, the song being played (its entry in musicList,
     // kept for Space's replay), what the Score menu says of the song that
@@ -76,5 +83,5 @@ struct PlayState {
 enum class ShellRequest {
     none,
     quit,      // Escape: show the cursor and post the quit message
-    shutDown,  // the pad's BACK in the menu: shut the game down at once
+    shutDown,  // the pad's BACK in the menus: shut the game down at once
 };

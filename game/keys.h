@@ -1,7 +1,8 @@
 #pragma once
 
-// The keyboard commands and the game states they move between: Welcome menu,
-// Score menu, Playing and Paused, kept in the flags inMenu, firstMenu, paused.
+// The keyboard, and the game states its commands and the pad's move between:
+// Welcome menu, Score menu, Playing and Paused, kept in the flags inMenu,
+// firstMenu, paused.
 
 #include <cstdint>
 
@@ -15,8 +16,8 @@ void keyDown(PlayState& play, std::uint32_t key);
 void keyUp(PlayState& play, std::uint32_t key);
 void sysKeyUp(PlayState& play, std::uint32_t key);
 
-// The keyboard step of a frame: steering by the held keys, then the commands.
-// Escape asks the shell to quit.
+// The keyboard step of a frame: steering by the held keys, typing in the song
+// menus, then the keys' commands (commands.h). Escape asks the shell to quit.
 ShellRequest processKeys(PlayState& play, double frameTime);
 
 // The song from its start with a fresh score and an empty course.

@@ -3,20 +3,19 @@
 #include "game/pad.h"
 
 #include "game/Player.h"
-#include "game/keys.h"
+#include "game/commands.h"
 #include "game/lanes.h"
 #include "platform/gamepad.h"
 #include "platform/system.h"
 
-ShellRequest pollGamepad(PlayState& play, int screenWidth, int screenHeight) {
-    bool& inMenu = play.inMenu;
-    const bool paused = play.paused;
+ShellRequest pollGamepad(PlayState& play, double frameTime, int screenWidth, int screenHeight) {
     plat::GamepadState state{};
     if (plat::getGamepadState(0, &state) != plat::ERROR_SUCCESS) {
         mouseSteer(play, screenWidth, screenHeight);
         play.padConnected = false;
-        // A pad plugged in again starts with no buttons remembered.
-        play.padButtonsLast = 0;
+        // A pad plugged in again starts with nothing held.
+        play.padInputsLast = 0;
+        play.padRepeat = PlayState::PadRepeat{};
         return ShellRequest::none;
     }
     play.padConnected = true;
@@ -24,7 +23,7 @@ ShellRequest pollGamepad(PlayState& play, int screenWidth, int screenHeight) {
     // The pad puts the ship into one of the three lanes every frame of play,
     // overriding whatever the keyboard did earlier in the frame.
     const float stick = static_cast<float>(state.thumbLX);
-    const bool placing = !inMenu && !paused;
+    const bool placing = !play.inMenu && !play.paused;
     float lateral = PAD_CENTRE;
     if ((state.buttons & plat::GAMEPAD_B) != 0 || stick > STICK_THRESHOLD) {
         lateral = PAD_RIGHT;
@@ -35,20 +34,14 @@ ShellRequest pollGamepad(PlayState& play, int screenWidth, int screenHeight) {
         player.setLateral(lateral);
     }
 
-    // START and BACK act on the press, not while held. START does what Space
-    // does (replay from the Score menu, restart while paused); it is tested
-    // first, and once it has left the menu BACK no longer applies. BACK exits
-    // from the menu, where the pad hint offers it.
-    const std::uint16_t pressed = state.buttons & static_cast<std::uint16_t>(~play.padButtonsLast);
-    play.padButtonsLast = state.buttons;
-    if ((pressed & plat::GAMEPAD_START) != 0 && ((inMenu && !play.firstMenu) || (!inMenu && paused))) {
-        restartSong(play);
-        inMenu = false;
+    // The stick pushed as far as steers chooses songs in the menus like the D-pad.
+    std::uint32_t inputs = state.buttons;
+    if (stick > STICK_THRESHOLD) {
+        inputs |= PAD_STICK_RIGHT;
+    } else if (stick < -STICK_THRESHOLD) {
+        inputs |= PAD_STICK_LEFT;
     }
-    if ((pressed & plat::GAMEPAD_BACK) != 0 && inMenu) {
-        return ShellRequest::shutDown;
-    }
-    return ShellRequest::none;
+    return runPadCommands(play, inputs, frameTime);
 }
 
 void mouseSteer(PlayState& play, int screenWidth, int screenHeight) {

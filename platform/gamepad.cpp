@@ -3,7 +3,10 @@
 #include "platform/gamepad.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 
+#include "platform/files.h"
 #include "platform/sdl_internal.h"
 
 namespace plat {
@@ -14,10 +17,6 @@ PadSystem padSystem = PadSystem::untried;
 
 // Open controllers in the order they were plugged in; index 0 is the first.
 std::array<SDL_GameController*, 4> pads = {};
-
-bool overrideOn = false;
-bool overridePlugged = false;
-GamepadState overrideState;
 
 GamepadState lastState;
 std::uint32_t packetCounter = 0;
@@ -59,13 +58,18 @@ void closePad(SDL_JoystickID id) {
     }
 }
 
+// Opens every plugged-in controller SDL has a mapping for that is not open yet.
+void openMappedPads() {
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+        openPad(i);
+    }
+}
+
 bool ensurePads() {
     if (padSystem == PadSystem::untried) {
         padSystem = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0 ? PadSystem::up : PadSystem::failed;
         if (padSystem == PadSystem::up) {
-            for (int i = 0; i < SDL_NumJoysticks(); ++i) {
-                openPad(i);
-            }
+            openMappedPads();
         }
     }
     return padSystem == PadSystem::up;
@@ -100,13 +104,6 @@ std::uint32_t getGamepadState(std::uint32_t userIndex, GamepadState* state) {
     if (state == nullptr || userIndex >= pads.size()) {
         return ERROR_DEVICE_NOT_CONNECTED;
     }
-    if (overrideOn) {
-        if (userIndex != 0 || !overridePlugged) {
-            return ERROR_DEVICE_NOT_CONNECTED;
-        }
-        *state = overrideState;
-        return ERROR_SUCCESS;
-    }
     if (!ensurePads() || pads[userIndex] == nullptr) {
         return ERROR_DEVICE_NOT_CONNECTED;
     }
@@ -121,6 +118,8 @@ std::uint32_t getGamepadState(std::uint32_t userIndex, GamepadState* state) {
         {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, GAMEPAD_DPAD_RIGHT},
         {SDL_CONTROLLER_BUTTON_START, GAMEPAD_START},
         {SDL_CONTROLLER_BUTTON_BACK, GAMEPAD_BACK},
+        {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, GAMEPAD_LEFT_SHOULDER},
+        {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, GAMEPAD_RIGHT_SHOULDER},
         {SDL_CONTROLLER_BUTTON_A, GAMEPAD_A},
         {SDL_CONTROLLER_BUTTON_B, GAMEPAD_B},
         {SDL_CONTROLLER_BUTTON_X, GAMEPAD_X},
@@ -150,12 +149,67 @@ std::uint32_t getGamepadState(std::uint32_t userIndex, GamepadState* state) {
     return ERROR_SUCCESS;
 }
 
-void overrideGamepad(bool enable, const GamepadState* state) {
-    overrideOn = enable;
-    overridePlugged = enable && state != nullptr;
-    if (overridePlugged) {
-        overrideState = *state;
+GamepadStart startGamepads(const char* mappingFile) {
+    GamepadStart start;
+    start.up = ensurePads();
+    if (!start.up) {
+        start.error = SDL_GetError();
+        return start;
     }
+    if (mappingFile == nullptr) {
+        return start;
+    }
+    std::FILE* file = openFile(mappingFile, "rb");
+    if (file == nullptr) {
+        // No file is the usual case: SDL knows most controllers by itself.
+        if (errno != ENOENT) {
+            start.mappingFile = true;
+            start.error = std::strerror(errno);
+        }
+        return start;
+    }
+    start.mappingFile = true;
+    std::string text;
+    char buffer[16384];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text.append(buffer, got);
+    }
+    const bool readFailed = std::ferror(file) != 0;
+    const int readError = errno;
+    std::fclose(file);
+    if (readFailed) {
+        start.error = std::strerror(readError);
+        return start;
+    }
+    if (text.empty()) {
+        return start;
+    }
+    const int added = SDL_GameControllerAddMappingsFromRW(SDL_RWFromConstMem(text.data(), static_cast<int>(text.size())), 1);
+    if (added < 0) {
+        start.error = SDL_GetError();
+    } else {
+        start.mappingsAdded = added;
+    }
+    // A controller already plugged in that the file maps is a pad from now on.
+    openMappedPads();
+    return start;
+}
+
+void closeGamepads() {
+    if (padSystem != PadSystem::up) {
+        padSystem = PadSystem::untried;
+        return;
+    }
+    for (SDL_GameController*& pad : pads) {
+        if (pad != nullptr) {
+            SDL_GameControllerClose(pad);
+            pad = nullptr;
+        }
+    }
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    padSystem = PadSystem::untried;
+    lastState = GamepadState{};
 }
 
 }  // namespace plat

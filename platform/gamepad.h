@@ -5,6 +5,7 @@
 // message queue is pumped.
 
 #include <cstdint>
+#include <string>
 
 namespace plat {
 
@@ -14,6 +15,8 @@ inline constexpr std::uint16_t GAMEPAD_DPAD_LEFT = 0x0004;
 inline constexpr std::uint16_t GAMEPAD_DPAD_RIGHT = 0x0008;
 inline constexpr std::uint16_t GAMEPAD_START = 0x0010;
 inline constexpr std::uint16_t GAMEPAD_BACK = 0x0020;
+inline constexpr std::uint16_t GAMEPAD_LEFT_SHOULDER = 0x0100;   // LB
+inline constexpr std::uint16_t GAMEPAD_RIGHT_SHOULDER = 0x0200;  // RB
 inline constexpr std::uint16_t GAMEPAD_A = 0x1000;
 inline constexpr std::uint16_t GAMEPAD_B = 0x2000;
 inline constexpr std::uint16_t GAMEPAD_X = 0x4000;
@@ -33,11 +36,23 @@ struct GamepadState {
     std::int16_t thumbRY = 0;
 };
 
+// What starting the controllers found, for the log.
+struct GamepadStart {
+    bool up = false;             // controllers can be read at all
+    bool mappingFile = false;    // the mapping file was there
+    int mappingsAdded = 0;       // its mappings for this system that were new
+    std::string error;           // why the controllers or the file could not be used
+};
+
+// Brings up the controllers and adds the mappings of `mappingFile` (SDL's
+// community format, one controller per line, as in gamecontrollerdb.txt) when
+// that file exists; mappings given in SDL_GAMECONTROLLERCONFIG come first.
+// Reading the pad starts the controllers by itself when this was not called.
+GamepadStart startGamepads(const char* mappingFile);
+// Lets go of every controller; reading the pad starts them again.
+void closeGamepads();
+
 // ERROR_SUCCESS with the state filled, or ERROR_DEVICE_NOT_CONNECTED.
 std::uint32_t getGamepadState(std::uint32_t userIndex, GamepadState* state);
-
-// Tests only: a virtual pad at index 0 (`state` null unplugs it; `enable` false
-// goes back to the real controllers).
-void overrideGamepad(bool enable, const GamepadState* state);
 
 }  // namespace plat

@@ -11,12 +11,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <unordered_set>
 #include <system_error>
 #include <utility>
+
+#ifdef _WIN32
+#include "platform/utf8_win32.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -134,12 +139,17 @@ private:
     bool read(const std::string& folder, std::vector<Entry>& entries) {
         std::error_code error;
         const fs::path identity = fs::canonical(fs::u8path(folder), error);
-        if (!error && !seen_.insert(identity.u8string()).second) {
+        if (!error && !seen_.insert(identity.native()).second) {
             return false;
         }
         fs::directory_iterator it(fs::u8path(folder), error);
         for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
-            std::string name = it->path().filename().u8string();
+            std::string note;
+            std::string name = songSearchName(it->path().filename().c_str(), folder, note);
+            if (name.empty()) {
+                list_.notes.push_back(std::move(note));
+                continue;
+            }
             const int group = songGroup(name.c_str());
             std::error_code typeError;
             if (it->is_directory(typeError)) {
@@ -157,7 +167,7 @@ private:
         return true;
     }
 
-    std::set<std::string> seen_;
+    std::set<std::wstring> seen_;
 #else
     // The folder's subfolders and songs; false when it was walked already or
     // cannot be read. A library may hold tens of thousands of entries: the
@@ -219,11 +229,29 @@ private:
 
 bool isSongName(const char* name) { return songGroup(name) >= 0; }
 
+#ifdef _WIN32
+std::string songSearchName(const wchar_t* wide, const std::string& folder, std::string& note) {
+    // No UTF-8 name stands for a lone surrogate: such a file could be neither
+    // listed, nor opened, nor have a best score kept.
+    std::string name = utf8FromWide(wide);
+    if (name.empty() && *wide != L'\0') {
+        note = "Left out a name in " + folder + " that is not valid Unicode: " + utf8FromWideReplacing(wide);
+    }
+    return name;
+}
+#endif
+
 SongList findSongs(const std::vector<std::string>& folders) {
     SongList list;
     SongWalk walk(list);
     for (const std::string& folder : folders) {
-        walk.root(folder);
+        // Whatever stops one folder's walk leaves the others', and the songs
+        // found up to it, in the menu.
+        try {
+            walk.root(folder);
+        } catch (const std::exception& error) {
+            list.notes.push_back("Could not search the folder " + folder + " for songs: " + error.what());
+        }
     }
     walk.finish();
     return list;

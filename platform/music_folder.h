@@ -41,8 +41,17 @@ struct SongList {
 // Folders named with a leading dot and system folders ($RECYCLE.BIN, System
 // Volume Information, ...) are passed over; links to folders are followed and
 // every folder is walked once however many ways lead to it. Only regular files
-// (or links to them) count. A missing folder gives nothing and no note.
+// (or links to them) count. A missing folder gives nothing and no note; a
+// folder that cannot be read, a name that is no Unicode (Windows takes lone
+// surrogates) and whatever else stops a folder's walk give a note each.
 SongList findSongs(const std::vector<std::string>& folders);
+
+#ifdef _WIN32
+// The name the song search gives an entry of `folder` that Windows names
+// `wide` (UTF-16): its UTF-8 form; empty, with the log line `note`, for a name
+// that is no UTF-16 (NTFS takes lone surrogates).
+std::string songSearchName(const wchar_t* wide, const std::string& folder, std::string& note);
+#endif
 
 // The names of the songs below one folder.
 std::vector<std::string> findSongs(const char* folder);

@@ -19,15 +19,22 @@ inline std::wstring wideFromUtf8(const char* text) {
     return wide;
 }
 
-inline std::string utf8FromWide(const wchar_t* text) {
-    const int length = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+namespace detail {
+inline std::string utf8FromWide(const wchar_t* text, DWORD flags) {
+    const int length = WideCharToMultiByte(CP_UTF8, flags, text, -1, nullptr, 0, nullptr, nullptr);
     if (length <= 1) {
         return {};
     }
     std::string narrow(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, narrow.data(), length, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, flags, text, -1, narrow.data(), length, nullptr, nullptr);
     narrow.resize(static_cast<std::size_t>(length) - 1);
     return narrow;
 }
+}  // namespace detail
+
+inline std::string utf8FromWide(const wchar_t* text) { return detail::utf8FromWide(text, WC_ERR_INVALID_CHARS); }
+
+// For showing a name only: what is not valid UTF-16 (a lone surrogate) becomes U+FFFD.
+inline std::string utf8FromWideReplacing(const wchar_t* text) { return detail::utf8FromWide(text, 0); }
 
 }  // namespace plat

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "diag/ErrorHandler.h"
@@ -22,6 +23,29 @@ double pixelPosition(std::uint32_t value) {
     return signedValue < 0 ? 0.0 : static_cast<double>(signedValue);
 }
 
+// Writes the quad of every glyph of `codes` that has a cell on the sheet,
+// each glyph one cell right of the one before (when the font advances), and
+// returns how many quads it wrote. Codes without a cell only move the pen.
+GLsizei layOutQuads(const Font& font, const char* codes, std::size_t count, float* corners, float* sheetCorners) {
+    const auto cell = static_cast<float>(font.cellSize);
+    GLsizei quads = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned glyph = static_cast<unsigned char>(codes[i]) - kFirstGlyphCode;
+        if (glyph >= kGlyphCount) {
+            continue;
+        }
+        const float x0 = font.advance ? static_cast<float>(i) * cell : 0.0f;
+        const float x1 = x0 + cell;
+        const Font::Cell& c = font.cells[glyph];
+        const float xy[8] = {x0, 0.0f, x1, 0.0f, x1, cell, x0, cell};
+        const float st[8] = {c.s0, c.t0, c.s1, c.t0, c.s1, c.t1, c.s0, c.t1};
+        std::memcpy(corners + quads * 8, xy, sizeof xy);
+        std::memcpy(sheetCorners + quads * 8, st, sizeof st);
+        ++quads;
+    }
+    return quads;
+}
+
 }  // namespace
 
 Font::Font(std::uint32_t textureName, std::uint32_t textureSize, std::uint32_t cell, int fixed)
@@ -29,57 +53,18 @@ Font::Font(std::uint32_t textureName, std::uint32_t textureSize, std::uint32_t c
     build(textureSize);
 }
 
-Font::Font(const Font& other, SameLists)
-    : advance(other.advance), listBase(other.listBase), texture(other.texture), cellSize(other.cellSize) {}
-
 void Font::build(std::uint32_t textureSize) {
-    const GLuint block = glGenLists(kFontListCount);
-    if (block == 0) {
-        listBase = 0;
-        return;
-    }
-    listBase = block + kFirstGlyphCode;
     const float step = static_cast<float>(cellSize) / static_cast<float>(textureSize);
-    const auto cell = static_cast<GLint>(cellSize);
-    for (unsigned code = 0; code < kFontListCount; ++code) {
-        glNewList(block + code, GL_COMPILE);
-        if (code >= kFirstGlyphCode && code < kFirstGlyphCode + kGlyphCount) {
-            const unsigned glyph = code - kFirstGlyphCode;
-            const float s0 = static_cast<float>(glyph % kGlyphColumns) * step;
-            const float s1 = s0 + step;
-            const float t0 = 1.0f - step - static_cast<float>(glyph / kGlyphColumns) * step;
-            const float t1 = 1.0f - static_cast<float>(glyph / kGlyphColumns) * step;
-            glBegin(GL_QUADS);
-            glTexCoord2f(s0, t0);
-            glVertex2i(0, 0);
-            glTexCoord2f(s1, t0);
-            glVertex2i(cell, 0);
-            glTexCoord2f(s1, t1);
-            glVertex2i(cell, cell);
-            glTexCoord2f(s0, t1);
-            glVertex2i(0, cell);
-            glEnd();
-        }
-        if (advance) {
-            glTranslated(static_cast<double>(cellSize), 0.0, 0.0);
-        }
-        glEndList();
+    for (unsigned glyph = 0; glyph < kGlyphCount; ++glyph) {
+        Cell& cell = cells[glyph];
+        cell.s0 = static_cast<float>(glyph % kGlyphColumns) * step;
+        cell.s1 = cell.s0 + step;
+        cell.t0 = 1.0f - step - static_cast<float>(glyph / kGlyphColumns) * step;
+        cell.t1 = 1.0f - static_cast<float>(glyph / kGlyphColumns) * step;
     }
 }
 
 int FontHandler::loadFont(std::uint32_t texture, std::uint32_t cellSize) {
-    // Fonts cut from one sheet at one cell size draw the same glyphs: they
-    // share the first one's lists, which live as long as the context.
-    for (const std::unique_ptr<Font>& font : fonts) {
-        if (font->texture == texture && font->cellSize == cellSize && font->advance && font->listBase != 0) {
-            Font* same = new (std::nothrow) Font(*font, Font::SameLists{});
-            if (same == nullptr) {
-                break;
-            }
-            fonts.emplace_back(same);
-            return static_cast<int>(fonts.size());
-        }
-    }
     Font* pFont = new (std::nothrow) Font(texture, kSheetSize, cellSize, 0);
     if (pFont == nullptr) {
         errorHandler.log("Warning! Could not load font!");
@@ -104,6 +89,26 @@ void FontHandler::print(std::uint32_t fontId, std::uint32_t y, std::uint32_t x, 
     va_end(args);
     const Font& font = *fonts[fontId - 1];
 
+    beginText(font, y, x, red, green, blue, scale);
+    const std::size_t count = toGlyphCodes(text, glyphs, sizeof glyphs);
+    const GLsizei quads = layOutQuads(font, glyphs, count, corners, sheetCorners);
+    if (quads > 0) {
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glVertexPointer(2, GL_FLOAT, 0, corners);
+        glTexCoordPointer(2, GL_FLOAT, 0, sheetCorners);
+        glDrawArrays(GL_QUADS, 0, quads * 4);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
+    }
+    if (font.advance && count > 0) {
+        glTranslated(static_cast<double>(count) * static_cast<double>(font.cellSize), 0.0, 0.0);
+    }
+    endText();
+}
+
+void beginText(const Font& font, std::uint32_t y, std::uint32_t x, std::uint32_t red, std::uint32_t green,
+               std::uint32_t blue, float scale) {
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
     glBindTexture(GL_TEXTURE_2D, font.texture);
@@ -113,11 +118,9 @@ void FontHandler::print(std::uint32_t fontId, std::uint32_t y, std::uint32_t x, 
     glTranslated(pixelPosition(x), pixelPosition(y), 0.0);
     glColor3f(static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue));
     glScalef(scale, scale, 1.0f);
-    if (font.listBase != 0) {
-        const std::size_t count = toGlyphCodes(text, glyphs, sizeof glyphs);
-        glListBase(font.listBase - kFirstGlyphCode);
-        glCallLists(static_cast<GLsizei>(count), GL_UNSIGNED_BYTE, glyphs);
-    }
+}
+
+void endText() {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
 }

@@ -29,7 +29,6 @@ const char* const kTextureFiles[kTextureCount] = {
 namespace {
 
 constexpr int kGameFonts = 15;
-constexpr unsigned kFontCell = 50;
 
 // Names are generated in index order, so that a fresh context hands out 1 to
 // 11: the scene and the course bind 1, 5 and 6 by number.

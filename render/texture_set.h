@@ -28,6 +28,10 @@ inline constexpr unsigned TEXTURE_NAME_SHIP = TEXTURE_PLAYER + 1;
 inline constexpr unsigned TEXTURE_NAME_BONUS_CARD = TEXTURE_BONUS + 1;
 inline constexpr unsigned TEXTURE_NAME_SKULL_CARD = TEXTURE_DEATH + 1;
 
+// The game's fonts are cut from the font sheet in cells of this many texels,
+// which a text at scale 1 draws as as many pixels.
+inline constexpr unsigned kFontCell = 50;
+
 // The files, by index, relative to the game's working folder.
 extern const char* const kTextureFiles[kTextureCount];
 

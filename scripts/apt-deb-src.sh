@@ -18,12 +18,22 @@ undo_scratch() {
 }
 
 # fresh_build_folders <work> <prefix>: both emptied for a new build, and
-# removed by undo_scratch unless the build takes them off temporary, so a
+# removed by undo_scratch unless the build keeps the entry (keep_entry), so a
 # build that stops leaves neither its work folder nor half a cache entry.
 fresh_build_folders() {
   rm -rf "$1" "$2"
   mkdir -p "$1" "$2"
   temporary+=("$1" "$2")
+}
+
+# keep_entry <folder>: the finished cache entry stays; every other temporary
+# folder still goes.
+keep_entry() {
+  local kept=() folder
+  for folder in "${temporary[@]}"; do
+    [ "$folder" = "$1" ] || kept+=("$folder")
+  done
+  temporary=("${kept[@]}")
 }
 
 # quiet <log> <command...>: runs a build step into <log>; shows the log's end
@@ -47,7 +57,9 @@ src_version() {
 # them. When it does not, the machine's own binary entries for the
 # distribution's archive are copied with the deb-src type (same URIs, suites,
 # components, keys); entries of other archives are left alone. A copy that
-# apt-get update does not take is removed again. Uses the caller's sudo_cmd
+# apt-get update does not take is removed again; one it takes stays for later
+# builds, and the log says so. Two runs at once take turns: the second finds
+# what the first added. Uses the caller's sudo_cmd
 # (array), log (function), updated (1 once apt-get update ran), temporary
 # (folders the caller's exit trap removes) and added_lists (apt files the
 # caller's exit trap removes, emptied here once apt took them). Exits on failure.
@@ -59,33 +71,45 @@ ensure_sources() {
       [ -n "$(src_version "$p")" ] || return 1
     done
   }
+  apt_knows_sources && return 0
+  local origin archive apt_etc=/etc/apt/ entries f target turn
+  eval "$(apt-config shell apt_etc Dir::Etc/d)"
+  # Held on apt's folder of entries (any user can read it) until the entries
+  # are in and apt has read them.
+  exec {turn}<"${apt_etc%/}/sources.list.d"
+  if ! flock -n "$turn"; then
+    log "another run is changing apt's sources; waiting for it"
+    flock "$turn"
+  fi
   if ! apt_knows_sources && [ "$updated" -eq 0 ]; then
     "${sudo_cmd[@]}" apt-get update -qq
     updated=1
   fi
-  apt_knows_sources && return 0
-  local origin archive apt_etc entries f target
+  if apt_knows_sources; then
+    exec {turn}<&-
+    return 0
+  fi
   origin="$(. /etc/os-release && echo "${ID^}")"
   mapfile -t archive < <(apt-cache policy | archive_uris "$origin")
   if [ ${#archive[@]} -eq 0 ]; then
     log "apt lists no archive of $origin to take the sources of ${wanted[*]} from"
     exit 1
   fi
-  apt_etc=/etc/apt/
-  eval "$(apt-config shell apt_etc Dir::Etc/d)"
   entries="$(mktemp -d)"
   temporary+=("$entries")
   if ! write_deb_src_entries "${apt_etc%/}" "$entries" "${archive[@]}"; then
     log "no apt entry for ${archive[*]} to derive a deb-src entry from"
     exit 1
   fi
+  log "apt knows no source packages: adding deb-src twins of the machine's own entries for"
+  log "its distribution's archive${sudo_cmd[*]:+ through sudo}; they stay for later builds (delete them to undo):"
   for f in "$entries"/*; do
     target="${apt_etc%/}/sources.list.d/$(basename "$f")"
     if [ -e "$target" ]; then
       log "$target is there already and apt still knows no sources; see what it holds"
       exit 1
     fi
-    log "adding $target:"
+    log "$target:"
     sed 's/^/  /' "$f" >&2
     added_lists+=("$target")
     "${sudo_cmd[@]}" install -m 644 "$f" "$target"
@@ -99,6 +123,7 @@ ensure_sources() {
     exit 1
   fi
   added_lists=()
+  exec {turn}<&-
 }
 
 # archive_uris <origin>

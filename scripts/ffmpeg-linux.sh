@@ -11,10 +11,14 @@
 # so that a process holding Debian's FFmpeg as well (the test programs write
 # their songs with it) never binds one library's calls into the other's.
 #
-# The build goes into a cache outside the clone, keyed by the source version
-# and this recipe's revision, and is reused when it is there (about 40 s
-# otherwise). Prints the folder holding it (include/, lib/) as its last line.
-# Root or sudo for the apt steps.
+# The build goes into a cache outside the clone (REDAVAVE_FFMPEG_CACHE, else
+# ~/.cache/redavave/linux-ffmpeg), keyed by a hash of everything that shapes it
+# (these scripts, the configure options, the source version, the compiler and
+# the C library), and is reused when it is there (about 40 s otherwise). Two
+# runs at once build it once: the second waits for the first. Prints the
+# folder holding it (include/, lib/) as its last line. Root or sudo for the
+# apt steps: when apt knows no source packages, a deb-src entry is added to
+# its sources and kept (see ensure_sources in apt-deb-src.sh).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -37,17 +41,32 @@ trap undo_scratch EXIT
 
 # shellcheck source=ffmpeg-components.sh
 source "$root/scripts/ffmpeg-components.sh"
+# shellcheck source=build-cache.sh
+source "$root/scripts/build-cache.sh"
 
 version="$(src_version ffmpeg)"
 if [ -z "$version" ]; then
   ensure_sources ffmpeg
   version="$(src_version ffmpeg)"
 fi
-# r1: the game's formats, own names and symbol versions, hardened.
-key="r1_ffmpeg-${version}"
-key="${key//[:~+]/_}"
+# Everything that shapes the libraries keys their cache entry, whose .key
+# keeps it: a change to any of it (a comment in these scripts too) builds anew.
+key_material="$(
+  cat "$root"/scripts/{ffmpeg-linux,ffmpeg-components,apt-deb-src,build-cache}.sh
+  printf 'configure %s\n' "${ffmpeg_game_options[@]}"
+  echo "source ffmpeg $version"
+  gcc --version 2>/dev/null | sed -n 1p
+  installed_versions binutils libc6-dev nasm make
+)"
+key="$(cache_key <<<"$key_material")"
 prefix="$cache_root/$key"
 if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+lock_cache_entry "$cache_root" "$key"
+if [ -f "$prefix/.complete" ]; then
+  log "taking $prefix, which the other run built"
   echo "$prefix"
   exit 0
 fi
@@ -79,8 +98,9 @@ for lib in avutil avcodec avformat swresample; do
     exit 1
   fi
 done
+echo "$key_material" >"$prefix/.key"
 echo "ffmpeg $version, built in $((SECONDS - started)) s" >"$prefix/.complete"
 cd /
-temporary=("$work")
+keep_entry "$prefix"
 log "built in $((SECONDS - started)) s into $prefix"
 echo "$prefix"

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Windows cross toolchain (mingw-w64) and wine from Debian, then
 # builds SDL2 and FFmpeg for x86_64 Windows from Debian's own source packages.
-# The built libraries go into a cache outside the clone, keyed by the source
-# versions and this recipe's revision, and are reused when they are there.
+# The built libraries go into a cache outside the clone
+# (REDAVAVE_WINDOWS_DEPS_CACHE, else ~/.cache/redavave/windows-deps), keyed by
+# a hash of everything that shapes them (these scripts, the configure options,
+# the source versions, the cross toolchain's packages), and are reused when
+# they are there. Two runs at once build them once: the second waits for the
+# first.
 #
 # Two FFmpeg builds: the game's, with only the demuxers, parsers and decoders
 # of its song formats; and one for the test programs in <prefix>/test/bin with
@@ -68,10 +72,21 @@ for p in sdl_version ffmpeg_version lame_version ogg_version vorbis_version; do
     exit 1
   fi
 done
-# r2: SDL2 built with CMake, and the test programs' FFmpeg.
-# r3: m4a (AAC, ALAC), aac, opus, wav and aiff; their encoders for the tests.
-key="r3_sdl2-${sdl_version}_ffmpeg-${ffmpeg_version}"
-key="${key//[:~+]/_}"
+# shellcheck source=ffmpeg-components.sh
+source "$root/scripts/ffmpeg-components.sh"
+# shellcheck source=build-cache.sh
+source "$root/scripts/build-cache.sh"
+# Everything that shapes the libraries keys their cache entry, whose .key
+# keeps it: a change to any of it (a comment in these scripts too) builds anew.
+key_material="$(
+  cat "$root"/scripts/{windows-deps,ffmpeg-components,apt-deb-src,build-cache}.sh
+  printf 'configure %s\n' "${ffmpeg_game_options[@]}"
+  echo "sources libsdl2 $sdl_version ffmpeg $ffmpeg_version lame $lame_version"
+  echo "sources libogg $ogg_version libvorbis $vorbis_version"
+  installed_versions g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
+    binutils-mingw-w64-x86-64 mingw-w64-tools nasm cmake ninja-build make pkg-config
+)"
+key="$(cache_key <<<"$key_material")"
 prefix="$cache_root/$key"
 # FFmpeg's avutil takes its clocks from mingw's winpthread DLL: it goes
 # beside the other DLLs (the game itself links winpthread statically).
@@ -87,6 +102,13 @@ host=x86_64-w64-mingw32
 if [ -f "$prefix/.complete" ]; then
   ship_runtime_dlls
   log "reusing $prefix"
+  echo "$prefix"
+  exit 0
+fi
+lock_cache_entry "$cache_root" "$key"
+if [ -f "$prefix/.complete" ]; then
+  ship_runtime_dlls
+  log "taking $prefix, which the other run built"
   echo "$prefix"
   exit 0
 fi
@@ -122,8 +144,6 @@ quiet sdl-build.log cmake --build sdl-build -j "$jobs"
 quiet sdl-install.log cmake --install sdl-build
 log "SDL2 built in $((SECONDS - t)) s"
 
-# shellcheck source=ffmpeg-components.sh
-source "$root/scripts/ffmpeg-components.sh"
 # build_ffmpeg <prefix> <extra configure options...>
 build_ffmpeg() {
   local into="$1"
@@ -184,13 +204,9 @@ cp "$work"/test-ffmpeg/bin/*.dll "$prefix/test/bin/"
 log "test programs' FFmpeg built in $((SECONDS - t)) s"
 
 ship_runtime_dlls
+echo "$key_material" >"$prefix/.key"
 echo "libsdl2 $sdl_version, ffmpeg $ffmpeg_version (tests: lame $lame_version, libogg $ogg_version, libvorbis $vorbis_version), built in $((SECONDS - started)) s" >"$prefix/.complete"
 cd /
-# The finished cache entry stays; every other temporary folder still goes.
-kept=()
-for folder in "${temporary[@]}"; do
-  [ "$folder" = "$prefix" ] || kept+=("$folder")
-done
-temporary=("${kept[@]}")
+keep_entry "$prefix"
 log "dependencies built in $((SECONDS - started)) s into $prefix"
 echo "$prefix"

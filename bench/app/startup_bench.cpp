@@ -9,7 +9,9 @@
 // A preloaded probe notes the time of each buffer swap; the game's time is
 // that of the first swap that presents anything but black (the probe reads
 // the picture back after it has taken the time). The bare window presents
-// black, and its first swap counts.
+// black, and its first swap counts. REDAVAVE_BENCH_BEFORE may name another
+// build of the game (of an earlier version, say), which then takes its turn
+// beside them.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -99,6 +101,7 @@ benchworld::Folder& gameFolder() {
 struct Timing {
     std::vector<double> swapMs;  // time of each swap since the spawn
     double pictureMs = -1;       // of the first one with a picture
+    double pictureCpuMs = -1;    // CPU time of the program (all its threads) by then
     std::string error;
 };
 
@@ -164,10 +167,12 @@ Timing runProbed(const std::string& program, const std::vector<std::string>& arg
     int swap = 0;
     long long at = 0;
     int picture = 0;
-    while (in >> swap >> at >> picture) {
+    long long cpu = 0;
+    while (in >> swap >> at >> picture >> cpu) {
         timing.swapMs.push_back(static_cast<double>(at - start) / 1e6);
         if (picture != 0 && timing.pictureMs < 0) {
             timing.pictureMs = timing.swapMs.back();
+            timing.pictureCpuMs = static_cast<double>(cpu) / 1e6;
         }
     }
     if (timing.pictureMs < 0) {
@@ -193,17 +198,24 @@ void BM_StartToFirstPicture(benchmark::State& state) {
         state.SkipWithError(folder.error().c_str());
         return;
     }
-    std::vector<double> game, gameFirstSwap, bare;
+    // Another build of the game (an earlier version, say) started in the same turns.
+    const char* before = std::getenv("REDAVAVE_BENCH_BEFORE");
+    std::vector<double> game, gameFirstSwap, bare, beforeGame, gameCpu, bareCpu, beforeCpu;
     for (auto _ : state) {
         const Timing b = runProbed(REDAVAVE_BARE_WINDOW, {}, folder.path(), 1, false);
         const Timing g = runProbed(REDAVAVE_GAME_BINARY, {}, folder.path(), kGameSwaps, true);
-        if (!b.error.empty() || !g.error.empty()) {
-            state.SkipWithError((b.error + g.error).c_str());
+        const Timing o = before != nullptr ? runProbed(before, {}, folder.path(), kGameSwaps, true) : Timing{};
+        if (!b.error.empty() || !g.error.empty() || !o.error.empty()) {
+            state.SkipWithError((b.error + g.error + o.error).c_str());
             return;
         }
         bare.push_back(b.pictureMs);
         gameFirstSwap.push_back(g.swapMs[0]);
         game.push_back(g.pictureMs);
+        beforeGame.push_back(o.pictureMs);
+        gameCpu.push_back(g.pictureCpuMs);
+        bareCpu.push_back(b.pictureCpuMs);
+        beforeCpu.push_back(o.pictureCpuMs);
         state.SetIterationTime(g.pictureMs / 1000.0);
     }
     std::ifstream log(folder.path() / "log.txt");
@@ -216,6 +228,15 @@ void BM_StartToFirstPicture(benchmark::State& state) {
     state.counters["game_first_swap_ms"] = median(gameFirstSwap);
     state.counters["bare_sdl_gl_ms"] = median(bare);
     state.counters["ratio"] = median(game) / median(bare);
+    // The CPU both took by then: what the wall times are made of when the
+    // machine is busy with other work as well.
+    state.counters["game_cpu_ms"] = median(gameCpu);
+    state.counters["bare_cpu_ms"] = median(bareCpu);
+    if (before != nullptr) {
+        state.counters["before_first_picture_ms"] = median(beforeGame);
+        state.counters["before_ratio"] = median(beforeGame) / median(bare);
+        state.counters["before_cpu_ms"] = median(beforeCpu);
+    }
 }
 BENCHMARK(BM_StartToFirstPicture)->Iterations(9)->UseManualTime()->Unit(benchmark::kMillisecond);
 

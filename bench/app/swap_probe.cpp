@@ -1,7 +1,8 @@
 // Preloaded into a program under measurement: notes the monotonic time of
 // every buffer swap, and ends the program right after the swap named by
 // REDAVAVE_PROBE_SWAPS. The times go to the file REDAVAVE_PROBE_OUT, one
-// line "<swap> <nanoseconds> <drawn>" each. With REDAVAVE_PROBE_DRAWN=1,
+// line "<swap> <nanoseconds> <drawn> <cpu nanoseconds>" each, the last the
+// CPU time of the whole process (all its threads) so far. With REDAVAVE_PROBE_DRAWN=1,
 // <drawn> says whether the picture just presented holds anything but black
 // (read back after the time is taken), and the program ends at the first
 // that does; otherwise it is always 1.
@@ -54,14 +55,17 @@ extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
     real(window);
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
+    timespec cpu{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
     ++swaps;
     const char* check = std::getenv("REDAVAVE_PROBE_DRAWN");
     const bool drawn = check == nullptr || std::strcmp(check, "1") != 0 || presentedSomething(window);
     const char* out = std::getenv("REDAVAVE_PROBE_OUT");
     if (FILE* file = out != nullptr ? std::fopen(out, "a") : nullptr) {
-        std::fprintf(file, "%d %lld %d\n", swaps,
+        std::fprintf(file, "%d %lld %d %lld\n", swaps,
                      static_cast<long long>(now.tv_sec) * 1000000000LL + static_cast<long long>(now.tv_nsec),
-                     drawn ? 1 : 0);
+                     drawn ? 1 : 0,
+                     static_cast<long long>(cpu.tv_sec) * 1000000000LL + static_cast<long long>(cpu.tv_nsec));
         std::fclose(file);
     }
     const char* last = std::getenv("REDAVAVE_PROBE_SWAPS");

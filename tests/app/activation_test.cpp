@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "app/Core.h"
-#include "audio/Audio.h"
 #include "game/keys.h"
 #include "platform/key_codes.h"
 #include "platform/window.h"
@@ -39,14 +38,7 @@ protected:
         keyUp(core.play, key);
         frame();
     }
-    bool songChannelPaused() {
-        bool pausedNow = false;
-        EXPECT_NE(audio.songChannel, nullptr);
-        if (audio.songChannel != nullptr) {
-            audio.songChannel->getPaused(&pausedNow);
-        }
-        return pausedNow;
-    }
+    bool songChannelPaused() { return gametest::songChannelPaused(); }
 
     Core core;
 };

@@ -18,6 +18,7 @@
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "tests/diag/working_folder.h"
+#include "tests/support/virtual_pad.h"
 
 using ::testing::ElementsAre;
 
@@ -40,18 +41,16 @@ protected:
         boxes.clear();
         plat::setMessageBoxBackend(recordBox);
         plat::overrideScreenSize(1920, 1080);
-        // A pad that answers keeps the mouse (and the real cursor) out of the frame step.
-        plat::overrideGamepad(true, &idlePad);
     }
     void TearDown() override {
-        plat::overrideGamepad(false, nullptr);
         plat::overrideScreenSize(0, 0);
         plat::setMessageBoxBackend(nullptr);
         plat::disablePerformanceCounter(false);
     }
 
     WorkingFolder folder;
-    plat::GamepadState idlePad;
+    // A pad plugged in keeps the mouse (and the real cursor) out of the frame step.
+    testpad::VirtualPad pad;
 };
 
 TEST_F(CoreTest, FreshCoreHasTheDefaultsOfItsTable) {
@@ -244,7 +243,7 @@ TEST_F(CoreTest, RequestsOfTheGameAreCarriedOut) {
 }
 
 // BACK on the pad in either menu shuts the game down within the frame that
-// sees it; START is tested first, and in the Welcome menu it does nothing.
+// sees it, whatever else is held that does not leave the menu.
 TEST_F(CoreTest, PadBackInTheMenuShutsTheGameDown) {
     struct Case {
         const char* what;
@@ -254,7 +253,7 @@ TEST_F(CoreTest, PadBackInTheMenuShutsTheGameDown) {
     const Case cases[] = {
         {"Score menu", false, plat::GAMEPAD_BACK},
         {"Welcome menu", true, plat::GAMEPAD_BACK},
-        {"Welcome menu, START ignored there", true, plat::GAMEPAD_START | plat::GAMEPAD_BACK},
+        {"Welcome menu, with the D-pad choosing a song", true, plat::GAMEPAD_DPAD_RIGHT | plat::GAMEPAD_BACK},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -265,15 +264,56 @@ TEST_F(CoreTest, PadBackInTheMenuShutsTheGameDown) {
         core.play.musicList = {"a.mp3"};
         core.frame();  // the idle pad
         ASSERT_FALSE(core.shutDownDone);
-        plat::GamepadState back;
-        back.buttons = c.buttons;
-        plat::overrideGamepad(true, &back);
+        pad.hold(c.buttons);
         core.frame();
-        plat::overrideGamepad(true, &idlePad);
+        pad.hold(0);
         EXPECT_TRUE(core.shutDownDone);
         EXPECT_TRUE(core.play.musicList.empty()) << "the shutdown ran";
         EXPECT_TRUE(core.play.inMenu);
     }
+}
+
+// The player's mapping file for controllers SDL does not know is read at the
+// start: the log says what came of it, and a controller it maps plays the game.
+TEST_F(CoreTest, GamepadMappingFileIsTakenAndReported) {
+#ifdef _WIN32
+    const std::string kSystem = "Windows";
+#else
+    const std::string kSystem = "Linux";
+#endif
+    testpad::VirtualPad stick(testpad::VirtualPad::Kind::unknownJoystick, "Redavave Core Test Stick");
+    ASSERT_TRUE(stick.plugged());
+    const auto gamepadLines = [&] {
+        std::vector<std::string> lines;
+        for (const std::string& line : folder.lines()) {
+            if (line.find("Gamepad") != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    };
+    Core core;
+    core.startGamepads();
+    EXPECT_THAT(gamepadLines(), ::testing::IsEmpty()) << "no file: nothing to say";
+
+    std::filesystem::create_directory(folder.path() / "gamecontrollerdb.txt");
+    core.startGamepads();
+    EXPECT_THAT(gamepadLines(), ElementsAre(::testing::StartsWith(
+                                    "Could Not Read Gamepad Mappings: gamecontrollerdb.txt: ")));
+    std::filesystem::remove(folder.path() / "gamecontrollerdb.txt");
+
+    folder.write("gamecontrollerdb.txt", stick.guid() + ",Core Test Stick,a:b1,back:b2,platform:" + kSystem + ",\n");
+    pad.unplug();
+    core.startGamepads();
+    EXPECT_EQ(gamepadLines().back(), "#Gamepad Mappings: 1 added from gamecontrollerdb.txt");
+    core.appState = APP_STATE_RUNNING;
+    core.play.musicList = {"a.mp3"};
+    stick.setButton(2, false);
+    core.frame();
+    EXPECT_TRUE(core.play.padConnected);
+    stick.setButton(2, true);
+    core.frame();
+    EXPECT_TRUE(core.shutDownDone) << "the mapped BACK in the menu";
 }
 
 // The platform finds the songs; the game keeps them with their highest index

@@ -155,6 +155,7 @@ TEST_F(AudioTest, ClockAndSongEndFollowTheHundredth) {
     EXPECT_EQ(clock(), (std::vector<int>{1, 1, 23}));
     EXPECT_TRUE(audio->songFinished());
     EXPECT_EQ(audio->songLength, 61239u);
+    audio->shutdown();  // closes the song: Windows removes no open file with the scratch folder
 }
 
 TEST_F(AudioTest, SongPlayedToItsEndStaysFinishedWhileItsChannelAnswers) {

@@ -8,17 +8,9 @@
 
 namespace audiotest {
 
-TempDir::TempDir() {
-    root = testworld::makeTempFolder("audio").string();
+TempDir::TempDir() : world("audio"), root(world.path().string()) {
     if (root.empty()) {
         ADD_FAILURE() << "cannot create a temporary folder";
-    }
-}
-
-TempDir::~TempDir() {
-    if (!root.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "audio/engine/sound.h"
 #include "audio/engine/testing.h"
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/temp_resources.h"
 
 namespace audiotest {
 
@@ -17,13 +18,11 @@ namespace audiotest {
 class TempDir {
 public:
     TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return root; }
     std::string file(const std::string& name) const { return root + "/" + name; }
 
 private:
+    testworld::TempResources world;
     std::string root;
 };
 

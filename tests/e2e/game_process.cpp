@@ -38,6 +38,16 @@ void sleepSeconds(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
+// The C strings of `texts`, ended by a null, as exec takes them; they live as long as `texts`.
+std::vector<char*> cStrings(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 // PPM (P6, 8 bits) as ImageMagick writes it.
 Image readPpm(const std::string& bytes) {
     Image image;
@@ -175,7 +185,7 @@ void GameProcess::start(const std::vector<std::string>& args, const Launch& laun
         const std::string name = nameOf(entry);
         if (name == "XDG_RUNTIME_DIR" || name == "SDL_AUDIODRIVER" || name == "PULSE_SERVER" ||
             name == "PIPEWIRE_REMOTE" || name == "PIPEWIRE_RUNTIME_DIR" || name == "REDAVAVE_MESSAGE_BOXES" ||
-            replaced(name) ||
+            replaced(name) || (!launch.display.empty() && name == "DISPLAY") ||
             (!launch.withDisplay && (name == "DISPLAY" || name == "WAYLAND_DISPLAY"))) {
             continue;
         }
@@ -195,12 +205,12 @@ void GameProcess::start(const std::vector<std::string>& args, const Launch& laun
         environment.push_back(std::string("REDAVAVE_MESSAGE_BOXES=") + launch.boxes);
     }
     environment.insert(environment.end(), launch.environment.begin(), launch.environment.end());
-
-    std::vector<char*> envp;
-    for (std::string& entry : environment) {
-        envp.push_back(entry.data());
+    display_ = launch.display;
+    if (!display_.empty()) {
+        environment.push_back("DISPLAY=" + display_);
     }
-    envp.push_back(nullptr);
+
+    std::vector<char*> envp = cStrings(environment);
 
     std::vector<std::string> argvStrings;
     if (!launch.program.empty()) {
@@ -215,11 +225,7 @@ void GameProcess::start(const std::vector<std::string>& args, const Launch& laun
     }
     const std::string program = argvStrings.front();
     argvStrings.insert(argvStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : argvStrings) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = cStrings(argvStrings);
 
     // Numbered by start, so two copies in one folder keep their own output.
     static int started = 0;
@@ -282,7 +288,7 @@ unsigned long GameProcess::waitForWindow(double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (window_ == 0 && running() && std::chrono::steady_clock::now() < deadline) {
         const std::string found =
-            run("xdotool search --onlyvisible --pid " + std::to_string(pid_) + " --name 'Redavave 1.3' 2>/dev/null");
+            onDisplay("xdotool search --onlyvisible --pid " + std::to_string(pid_) + " --name 'Redavave 1.3' 2>/dev/null");
         window_ = std::strtoul(found.c_str(), nullptr, 10);
         if (window_ == 0) {
             sleepSeconds(0.1);
@@ -291,15 +297,23 @@ unsigned long GameProcess::waitForWindow(double seconds) {
     return window_;
 }
 
-bool GameProcess::key(const std::vector<std::string>& keys) {
+bool GameProcess::focus() {
     if (window_ == 0) {
         return false;
     }
     int status = 0;
-    run("xdotool windowfocus --sync " + std::to_string(window_) + " 2>&1", &status);
+    onDisplay("xdotool windowfocus --sync " + std::to_string(window_) + " 2>&1", &status);
+    return status == 0;
+}
+
+bool GameProcess::key(const std::vector<std::string>& keys) {
+    if (window_ == 0) {
+        return false;
+    }
+    int status = focus() ? 0 : 1;
     for (const std::string& name : keys) {
         int keyStatus = 0;
-        run("xdotool key --delay 30 " + quote(name) + " 2>&1", &keyStatus);
+        onDisplay("xdotool key --delay 30 " + quote(name) + " 2>&1", &keyStatus);
         status |= keyStatus;
     }
     return status == 0;
@@ -319,7 +333,8 @@ Image GameProcess::screenshot(const std::filesystem::path& keepAs) {
     }
     const std::filesystem::path file = folder_.path() / "screenshot.ppm";
     int status = 0;
-    run("import -depth 8 -window " + std::to_string(window_) + " " + quote("ppm:" + file.string()) + " 2>&1", &status);
+    onDisplay("import -depth 8 -window " + std::to_string(window_) + " " + quote("ppm:" + file.string()) + " 2>&1",
+              &status);
     if (status != 0) {
         return {};
     }
@@ -332,6 +347,58 @@ Image GameProcess::screenshot(const std::filesystem::path& keepAs) {
 void GameProcess::keepLastScreenshot(const std::filesystem::path& keepAs) const {
     std::filesystem::create_directories(keepAs.parent_path());
     run("convert " + quote((folder_.path() / "screenshot.ppm").string()) + " " + quote(keepAs.string()));
+}
+
+std::string GameProcess::onDisplay(const std::string& command, int* status) const {
+    return run(display_.empty() ? command : "DISPLAY=" + quote(display_) + " " + command, status);
+}
+
+VirtualScreen::VirtualScreen(int width, int height) {
+    // Xvfb writes the number it took to this pipe once it is ready for clients.
+    int ready[2] = {-1, -1};
+    if (pipe(ready) != 0) {
+        error_ = "no pipe for Xvfb";
+        return;
+    }
+    const std::string fd = std::to_string(ready[1]);
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    std::vector<std::string> argvText = {"Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp",
+                                         "-noreset"};
+    std::vector<char*> argv = cStrings(argvText);
+    // Its output is of no use here; only its pipe end stays open in it.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int stream : {0, 1, 2}) {
+        posix_spawn_file_actions_addopen(&actions, stream, "/dev/null", stream == 0 ? O_RDONLY : O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addclose(&actions, ready[0]);
+    const int spawned = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ready[1]);
+    if (spawned != 0) {
+        pid_ = -1;
+        close(ready[0]);
+        error_ = "Xvfb cannot be started";
+        return;
+    }
+    std::string number;
+    char c = 0;
+    while (read(ready[0], &c, 1) == 1 && c != '\n') {
+        number += c;
+    }
+    close(ready[0]);
+    if (number.empty()) {
+        error_ = "Xvfb did not start a " + screen + " screen";
+        return;
+    }
+    display_ = ":" + number;
+}
+
+VirtualScreen::~VirtualScreen() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
 }
 
 std::string GameProcess::standardError() const { return readFile(errPath_); }

@@ -59,6 +59,8 @@ struct Launch {
                                      // itself, as on a player's machine, and finds that server
     std::string pipewireRemote;      // a PipeWire socket the game finds as well (PIPEWIRE_REMOTE);
                                      // without it the game sees no PipeWire
+    std::string display;             // an X display for the game, its keys and its screenshots;
+                                     // empty: the test's own DISPLAY
 };
 
 class GameProcess {
@@ -74,6 +76,8 @@ public:
 
     // The game's X window, once it is mapped; 0 when none appeared in time.
     unsigned long waitForWindow(double seconds = 20.0);
+    // Gives the game's window the keyboard focus, as a click on it would.
+    bool focus();
     // xdotool key names, sent one after the other to the focused game window.
     bool key(const std::vector<std::string>& keys);
     // The window's picture; empty on failure and once the game has ended.
@@ -91,7 +95,11 @@ public:
 private:
     void start(const std::vector<std::string>& args, const Launch& launch);
 
+    // Runs an xdotool or ImageMagick command on the game's display.
+    std::string onDisplay(const std::string& command, int* status = nullptr) const;
+
     const GameFolder& folder_;
+    std::string display_;
     std::string outPath_;
     std::string errPath_;
     pid_t pid_ = -1;
@@ -104,5 +112,24 @@ Image captureWindow(unsigned long window, const std::filesystem::path& file);
 
 // Runs a shell command, returns its standard output.
 std::string run(const std::string& command, int* status = nullptr);
+
+// An X server of the test's own (Xvfb) with one screen of the given size, on
+// a display number it picks itself; stopped when this goes.
+class VirtualScreen {
+public:
+    VirtualScreen(int width, int height);
+    ~VirtualScreen();
+    VirtualScreen(const VirtualScreen&) = delete;
+    VirtualScreen& operator=(const VirtualScreen&) = delete;
+
+    // ":N", empty when the server did not start (error() says why).
+    const std::string& display() const { return display_; }
+    const std::string& error() const { return error_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+    std::string error_;
+};
 
 }  // namespace e2e

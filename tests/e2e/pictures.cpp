@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 namespace e2e {
@@ -22,6 +23,8 @@ Box rowsBox(const Image& image, int from, int to, const std::function<bool(Pixel
         const int y = image.height - 1 - up;
         for (int x = 0; x < image.width; ++x) {
             if (test(image.at(x, y))) {
+                box.bottom = box.empty() ? up : box.bottom;
+                box.top = up;
                 box.left = box.empty() || x < box.left ? x : box.left;
                 box.right = x > box.right ? x : box.right;
             }
@@ -30,9 +33,15 @@ Box rowsBox(const Image& image, int from, int to, const std::function<bool(Pixel
     return box;
 }
 
+double hudScale(const Image& image) {
+    return std::max(1.0, std::min(image.height / 1200.0, image.width / 1280.0));
+}
+
+int grown(const Image& image, double figure) { return static_cast<int>(std::lround(figure * hudScale(image))); }
+
 double veilShare(const Image& image) {
     long veil = 0, all = 0;
-    for (int y = 0; y < image.height - 100; y += 2) {
+    for (int y = 0; y < image.height - grown(image, 100); y += 2) {
         for (int x = 0; x < image.width; x += 2) {
             veil += veilOverSpace(image.at(x, y)) ? 1 : 0;
             ++all;
@@ -42,20 +51,23 @@ double veilShare(const Image& image) {
 }
 
 Box selectedSongRow(const Image& image) {
-    return rowsBox(image, image.height / 2 + 15, image.height / 2 + 45, whiteText);
+    return rowsBox(image, image.height / 2 + grown(image, 15), image.height / 2 + grown(image, 45), whiteText);
 }
 
-Box scoreRow(const Image& image) { return rowsBox(image, image.height / 2 + 100, image.height / 2 + 145, greenText); }
+Box scoreRow(const Image& image) {
+    return rowsBox(image, image.height / 2 + grown(image, 100), image.height / 2 + grown(image, 145), greenText);
+}
 
 bool inScoreMenu(const Image& image) { return !scoreRow(image).empty() && veilShare(image) > 0.3; }
 
 bool playing(const Image& image) { return scoreRow(image).empty() && veilShare(image) < 0.02; }
 
 bool showsSelectedName(const Image& image, int cells) {
-    constexpr int kLineLeft = 40, kCell = 20, kPrefixCells = 10;
-    const int lineEnd = kLineLeft + (kPrefixCells + cells) * kCell;
+    constexpr int kPrefixCells = 10;
+    const double cell = 20.0 * hudScale(image);
+    const int lineEnd = grown(image, 40) + static_cast<int>((kPrefixCells + cells) * cell);
     const Box line = selectedSongRow(image);
-    return !line.empty() && line.right < lineEnd && line.right >= lineEnd - kCell + 4;
+    return !line.empty() && line.right < lineEnd && line.right >= lineEnd - static_cast<int>(cell) + 4;
 }
 
 Image waitForPicture(GameProcess& game, const std::string& name, double seconds,

@@ -24,23 +24,31 @@ bool veilOverSpace(Pixel p);
 
 struct Box {
     int left = -1, right = -1;
+    int bottom = -1, top = -1;  // rows counted from the bottom, both inside
     bool empty() const { return left < 0; }
 };
 
 // Pixels that pass `test` in the rows [from, to) counted from the bottom, as the game places its texts.
 Box rowsBox(const Image& image, int from, int to, const std::function<bool(Pixel)>& test);
 
+// How much the game's HUD is grown on a full-screen picture of this size:
+// its layout is made for 1200 lines, and grows with taller screens as far as
+// their width lets it.
+double hudScale(const Image& image);
+// A figure of the 1200-line layout in this picture's pixels.
+int grown(const Image& image, double figure);
+
 // Share of the picture above the score bar that shows the veil over space.
 double veilShare(const Image& image);
 
-// The menu's rows, placed from the middle of the picture.
+// The menu's rows, placed from the middle of the picture (grown on a tall screen).
 Box selectedSongRow(const Image& image);
 Box scoreRow(const Image& image);
 bool inScoreMenu(const Image& image);
 bool playing(const Image& image);
 // Whether the "Selected: " line shows a name of `cells` characters: the line
 // starts 40 pixels in, the prefix takes 10 cells and every character a cell
-// of 20 pixels.
+// of 20 pixels (all grown on a tall screen).
 bool showsSelectedName(const Image& image, int cells);
 
 // Screenshots until `wanted` holds, at most `seconds`; the last one is kept as `name`.png.

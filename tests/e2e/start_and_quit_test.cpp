@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -113,6 +114,23 @@ TEST(NoDisplayTest, GameReportsTheWindowFailureAndExitsWithCodeOne) {
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], "Window Parameters Are Invalid!");
     EXPECT_EQ(log.back(), "Window Parameters Are Invalid!");
+}
+
+// The player's music folder is a network share that stopped answering: its
+// walk never ends, and the game without a window still ends with its error.
+TEST(NoDisplayTest, AMusicFolderThatHangsDoesNotHoldUpTheExit) {
+    e2e::GameFolder folder;
+    const std::filesystem::path share = folder.path() / "share";
+    const std::filesystem::path hung = folder.path() / "walk-hung";
+    std::filesystem::create_directory(share);
+    e2e::Launch launch;
+    launch.withDisplay = false;
+    launch.environment = {std::string("LD_PRELOAD=") + REDAVAVE_HUNG_FOLDER_SHIM, "REDAVAVE_MUSIC=" + share.string(),
+                          "REDAVAVE_TEST_HUNG_FOLDER=" + share.string(), "REDAVAVE_TEST_HUNG_MARK=" + hung.string()};
+    e2e::GameProcess game(folder, {"-window"}, launch);
+    EXPECT_EQ(game.waitForExit(20.0), 1) << game.standardError();
+    EXPECT_TRUE(std::filesystem::exists(hung)) << "the song search never reached the share";
+    EXPECT_THAT(game.standardError(), HasSubstr("Window Parameters Are Invalid!"));
 }
 
 }  // namespace

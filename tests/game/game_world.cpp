@@ -61,6 +61,12 @@ void enterWorld() {
     writeOrDie("three.flac", fixtures::AudioFormat::Flac, fixtures::tone(30.0, 3.0));
     snd::testing::useOfflineOutput(true);
     audio.init();
+    // Before the statics go, in this order: the engine lets go of its songs,
+    // then the folder goes (Windows removes no open file).
+    std::atexit([] {
+        audio.shutdown();
+        world.reset();
+    });
 }
 
 const std::string& worldDir() {
@@ -103,6 +109,42 @@ PlayState makePlay() {
     player.setSpeeds(4.0f, 1.0f);
     player.resetPoints();
     return play;
+}
+
+const char* nameOf(State state) {
+    switch (state) {
+    case State::Welcome: return "Welcome";
+    case State::Score: return "Score";
+    case State::Playing: return "Playing";
+    case State::Paused: return "Paused";
+    }
+    return "?";
+}
+
+void enter(PlayState& play, State state) {
+    play.inMenu = state == State::Welcome || state == State::Score;
+    play.firstMenu = state == State::Welcome;
+    play.paused = state == State::Paused;
+    if (!play.inMenu) {
+        startSong(kSongs[0]);
+        audio.setPaused(play.paused);
+    }
+}
+
+State stateOf(const PlayState& play) {
+    if (play.inMenu) {
+        return play.paused ? State::Paused : play.firstMenu ? State::Welcome : State::Score;
+    }
+    return play.paused ? State::Paused : State::Playing;
+}
+
+bool songChannelPaused() {
+    bool pausedNow = false;
+    EXPECT_NE(audio.songChannel, nullptr);
+    if (audio.songChannel != nullptr) {
+        audio.songChannel->getPaused(&pausedNow);
+    }
+    return pausedNow;
 }
 
 void placeObject(int slot, int lane, int kind, int color, float x) {

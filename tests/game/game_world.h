@@ -6,6 +6,7 @@
 // No window and no OpenGL context: the game's logic needs neither.
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,17 @@ inline constexpr double kFrameTime = 1.0 / 60.0;
 // menu, with the three songs; the course pool is emptied and the ship reset to
 // lane 2 with speed 4.
 PlayState makePlay();
+
+// The four states of the game, named.
+enum class State { Welcome, Score, Playing, Paused };
+const char* nameOf(State state);
+inline void PrintTo(State state, std::ostream* out) { *out << nameOf(state); }
+// Puts `play` into `state` the way play leaves it; a song is on the channel
+// whenever one is being played.
+void enter(PlayState& play, State state);
+State stateOf(const PlayState& play);
+// Whether the song channel is paused (a failure when there is none).
+bool songChannelPaused();
 
 // Puts the given kind (1 bonus, 2 skull, 3..10 block) and colour into `slot` in
 // `lane` at distance `x`, through carClass::spawn with a seed that draws them.

@@ -1,6 +1,6 @@
 #include <cstdlib>
-#include <ostream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,42 +15,15 @@ namespace {
 
 using namespace plat;
 
-enum class State { Welcome, Score, Playing, Paused };
-
-const char* nameOf(State state) {
-    switch (state) {
-    case State::Welcome: return "Welcome";
-    case State::Score: return "Score";
-    case State::Playing: return "Playing";
-    case State::Paused: return "Paused";
-    }
-    return "?";
-}
-
-void PrintTo(State state, std::ostream* out) { *out << nameOf(state); }
+using gametest::State;
+using gametest::nameOf;
 
 class KeysTest : public ::testing::Test {
 protected:
     void SetUp() override { play = gametest::makePlay(); }
 
-    // Puts the game into a state the way play leaves it; a song is on the
-    // channel whenever one is being played.
-    void enter(State state) {
-        play.inMenu = state == State::Welcome || state == State::Score;
-        play.firstMenu = state == State::Welcome;
-        play.paused = state == State::Paused;
-        if (!play.inMenu) {
-            gametest::startSong(gametest::kSongs[0]);
-            audio.setPaused(play.paused);
-        }
-    }
-
-    State state() const {
-        if (play.inMenu) {
-            return play.paused ? State::Paused : play.firstMenu ? State::Welcome : State::Score;
-        }
-        return play.paused ? State::Paused : State::Playing;
-    }
+    void enter(State state) { gametest::enter(play, state); }
+    State state() const { return gametest::stateOf(play); }
 
     // One frame of the game's keyboard step; returns whether it asked to quit.
     bool frame() { return processKeys(play, frameTime) == ShellRequest::quit; }
@@ -67,14 +40,7 @@ protected:
         release(vk);
     }
 
-    bool songChannelPaused() {
-        bool pausedNow = false;
-        EXPECT_NE(audio.songChannel, nullptr);
-        if (audio.songChannel != nullptr) {
-            audio.songChannel->getPaused(&pausedNow);
-        }
-        return pausedNow;
-    }
+    bool songChannelPaused() { return gametest::songChannelPaused(); }
 
     PlayState play;
     double frameTime = gametest::kFrameTime;
@@ -186,6 +152,55 @@ TEST_F(KeysTest, MenuSelectionWraps) {
         tap(c.key);
         EXPECT_EQ(play.selectedSong, c.to) << c.songs << " songs, from " << c.from << " key " << c.key;
     }
+}
+
+// Up and Down go to the first song of the folder before or after the selected
+// song's, round past the ends; a folder's songs split by kind of file are two runs.
+TEST_F(KeysTest, UpAndDownJumpToTheFirstSongOfTheNeighbouringFolder) {
+    const std::vector<std::string> library = {
+        "a.ogg", "b.ogg",                                          // 0-1: the music folder itself
+        "Artist/One/1.ogg", "Artist/One/2.ogg",                    // 2-3
+        "Artist/Two/1.ogg", "Artist/Two/2.ogg", "Artist/Two/3.ogg",  // 4-6
+        "Other/1.ogg",                                             // 7
+    };
+    const std::vector<std::string> kinds = {"Al/1.mp3", "Al/2.mp3", "Bl/1.mp3", "Al/3.ogg", "Al/4.ogg"};
+    const std::vector<std::string> oneFolder = {"Al/1.ogg", "Al/2.ogg", "Al/3.ogg"};
+    struct Case {
+        const std::vector<std::string>* songs;
+        int from;
+        unsigned key;
+        int to;
+    };
+    const Case cases[] = {
+        {&library, 0, VK_DOWN, 2}, {&library, 3, VK_DOWN, 4}, {&library, 5, VK_DOWN, 7}, {&library, 7, VK_DOWN, 0},
+        {&library, 5, VK_UP, 2},   {&library, 4, VK_UP, 2},   {&library, 2, VK_UP, 0},   {&library, 1, VK_UP, 7},
+        {&library, 0, VK_UP, 7},   {&kinds, 1, VK_DOWN, 2},   {&kinds, 2, VK_DOWN, 3},   {&kinds, 4, VK_DOWN, 0},
+        {&kinds, 4, VK_UP, 2},     {&kinds, 0, VK_UP, 3},     {&oneFolder, 1, VK_DOWN, 0}, {&oneFolder, 2, VK_UP, 0},
+    };
+    for (const State menu : {State::Welcome, State::Score}) {
+        for (const Case& c : cases) {
+            enter(menu);
+            play.musicList = *c.songs;
+            play.maxSongIndex = static_cast<int>(c.songs->size()) - 1;
+            play.selectedSong = c.from;
+            tap(c.key);
+            EXPECT_EQ(play.selectedSong, c.to) << nameOf(menu) << ": " << (c.key == VK_UP ? "Up" : "Down") << " from "
+                                               << (*c.songs)[static_cast<std::size_t>(c.from)];
+        }
+    }
+
+    // Held, they act once; while a song plays they choose nothing.
+    play.musicList = library;
+    play.maxSongIndex = static_cast<int>(library.size()) - 1;
+    play.selectedSong = 0;
+    keyDown(play, VK_DOWN);
+    frame();
+    frame();
+    EXPECT_EQ(play.selectedSong, 2);
+    release(VK_DOWN);
+    enter(State::Playing);
+    tap(VK_DOWN);
+    EXPECT_EQ(play.selectedSong, 2);
 }
 
 TEST_F(KeysTest, HeldKeysActOncePerPress) {
@@ -346,7 +361,7 @@ TEST_F(KeysTest, EmptyMusicListIsNeverIndexed) {
     play.musicList.clear();
     play.maxSongIndex = 0;
     const std::string songBefore = audio.songPath;
-    for (unsigned key : {VK_LEFT, VK_RIGHT, VK_RETURN, VK_SPACE}) {
+    for (unsigned key : {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_HOME, VK_END, VK_RETURN, VK_SPACE}) {
         tap(key);
         EXPECT_EQ(play.selectedSong, 0);
         EXPECT_EQ(state(), State::Welcome);

@@ -8,6 +8,9 @@ source_dir="$1"
 build_dir="$2"
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
+# What the packaging tools leave in the temporary folder (lintian does) goes with it.
+mkdir "$out/tmp"
+export TMPDIR="$out/tmp"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 

@@ -1,5 +1,5 @@
 // Platform services that need no window: boxes, the instance lock, clocks,
-// the gamepad record, the cursor counter and the screen-size override.
+// the cursor counter and the screen-size override.
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -13,7 +13,6 @@
 #include <string>
 #include <thread>
 
-#include "platform/gamepad.h"
 #include "platform/instance_lock.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
@@ -180,23 +179,6 @@ TEST(TimerTest, CountersAdvanceAndTheHighResolutionOneCanBeMissing) {
     EXPECT_FALSE(queryPerformanceCounter(&after));
     disablePerformanceCounter(false);
     EXPECT_TRUE(queryPerformanceFrequency(&frequency));
-}
-
-TEST(GamepadTest, OverrideActsAsThePadAtIndexZero) {
-    GamepadState state;
-    state.buttons = GAMEPAD_B | GAMEPAD_START;
-    state.thumbLX = -32768;
-    overrideGamepad(true, &state);
-    GamepadState read;
-    ASSERT_EQ(getGamepadState(0, &read), ERROR_SUCCESS);
-    EXPECT_EQ(read.buttons, GAMEPAD_B | GAMEPAD_START);
-    EXPECT_EQ(read.thumbLX, -32768);
-    EXPECT_EQ(getGamepadState(1, &read), ERROR_DEVICE_NOT_CONNECTED);
-
-    overrideGamepad(true, nullptr);  // unplugged
-    EXPECT_EQ(getGamepadState(0, &read), ERROR_DEVICE_NOT_CONNECTED);
-    overrideGamepad(false, nullptr);
-    EXPECT_EQ(getGamepadState(0, nullptr), ERROR_DEVICE_NOT_CONNECTED);
 }
 
 TEST(CursorTest, CounterHidesBelowZeroAndCountsEveryCall) {

@@ -97,8 +97,8 @@ TEST_F(FontTest, FontsGetIdsFromOneInOrder) {
     EXPECT_EQ(fontHandler.fonts.size(), 15u);
     EXPECT_TRUE(fontHandler.fonts[0]->advance);
     EXPECT_EQ(fontHandler.fonts[14]->texture, 7u);
-    // Every font of the sheet writes alike (they share one set of lists); a
-    // font of another cell size has glyphs of its own.
+    // Every font of the sheet writes alike; a font of another cell size has
+    // glyphs of its own.
     const int bigger = fontHandler.loadFont(7, 64);
     const auto quadsOfFont = [&](int font) {
         return quadsOf(testsupport::captureFeedback(

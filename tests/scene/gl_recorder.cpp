@@ -6,6 +6,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "tests/scene/scene_world.h"
@@ -16,6 +17,15 @@ namespace {
 Recording current;
 bool on = false;
 bool inLines = false;
+bool inQuads = false;
+std::vector<std::array<float, 2>> quadCorners;  // of the glBegin(GL_QUADS) being drawn
+// The vertex array as the last glVertexPointer set it.
+struct VertexArray {
+    GLint size = 0;
+    GLenum type = 0;
+    GLsizei stride = 0;
+    const void* pointer = nullptr;
+} vertexArray;
 std::vector<QuadricState> made;  // every quadric of the process, recording or not
 
 QuadricState* stateOf(const void* quadric) {
@@ -27,7 +37,32 @@ QuadricState* stateOf(const void* quadric) {
     return nullptr;
 }
 
+// Corners through the current model-view matrix, four at a time, as boxes.
+std::vector<FlatQuad> boxesOf(const std::vector<std::array<float, 2>>& corners) {
+    const Matrix m = currentModelView();
+    std::vector<FlatQuad> boxes;
+    for (std::size_t first = 0; first + 4 <= corners.size(); first += 4) {
+        FlatQuad box{1e30f, 1e30f, -1e30f, -1e30f};
+        for (std::size_t i = first; i < first + 4; ++i) {
+            const float x = m[0] * corners[i][0] + m[4] * corners[i][1] + m[12];
+            const float y = m[1] * corners[i][0] + m[5] * corners[i][1] + m[13];
+            box = {std::min(box.left, x), std::min(box.bottom, y), std::max(box.right, x), std::max(box.top, y)};
+        }
+        boxes.push_back(box);
+    }
+    return boxes;
+}
+
 }  // namespace
+
+FlatQuad QuadArray::box() const {
+    FlatQuad all{1e30f, 1e30f, -1e30f, -1e30f};
+    for (const FlatQuad& q : quads) {
+        all = {std::min(all.left, q.left), std::min(all.bottom, q.bottom), std::max(all.right, q.right),
+               std::max(all.top, q.top)};
+    }
+    return all;
+}
 
 bool Recording::bound(GLuint texture) const { return firstBind(texture) != nullptr; }
 
@@ -63,15 +98,29 @@ extern void(APIENTRY* __real___imp_glBindTexture)(GLenum, GLuint);
 extern void(APIENTRY* __real___imp_glBegin)(GLenum);
 extern void(APIENTRY* __real___imp_glEnd)();
 extern void(APIENTRY* __real___imp_glVertex3f)(GLfloat, GLfloat, GLfloat);
+extern void(APIENTRY* __real___imp_glVertex2f)(GLfloat, GLfloat);
+extern void(APIENTRY* __real___imp_glVertexPointer)(GLint, GLenum, GLsizei, const void*);
+extern void(APIENTRY* __real___imp_glDrawArrays)(GLenum, GLint, GLsizei);
+extern void(APIENTRY* __real___imp_glCallLists)(GLsizei, GLenum, const void*);
 void __real_glBindTexture(GLenum target, GLuint texture) { __real___imp_glBindTexture(target, texture); }
 void __real_glBegin(GLenum mode) { __real___imp_glBegin(mode); }
 void __real_glEnd() { __real___imp_glEnd(); }
 void __real_glVertex3f(GLfloat x, GLfloat y, GLfloat z) { __real___imp_glVertex3f(x, y, z); }
+void __real_glVertex2f(GLfloat x, GLfloat y) { __real___imp_glVertex2f(x, y); }
+void __real_glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* pointer) {
+    __real___imp_glVertexPointer(size, type, stride, pointer);
+}
+void __real_glDrawArrays(GLenum mode, GLint first, GLsizei count) { __real___imp_glDrawArrays(mode, first, count); }
+void __real_glCallLists(GLsizei n, GLenum type, const void* lists) { __real___imp_glCallLists(n, type, lists); }
 #else
 void __real_glBindTexture(GLenum target, GLuint texture);
 void __real_glBegin(GLenum mode);
 void __real_glEnd();
 void __real_glVertex3f(GLfloat x, GLfloat y, GLfloat z);
+void __real_glVertex2f(GLfloat x, GLfloat y);
+void __real_glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* pointer);
+void __real_glDrawArrays(GLenum mode, GLint first, GLsizei count);
+void __real_glCallLists(GLsizei n, GLenum type, const void* lists);
 #endif
 void __real_gluSphere(GLUquadric* quadric, GLdouble radius, GLint slices, GLint stacks);
 GLUquadric* __real_gluNewQuadric();
@@ -88,6 +137,8 @@ void __wrap_glBindTexture(GLenum target, GLuint texture) {
 
 void __wrap_glBegin(GLenum mode) {
     scenetest::inLines = mode == GL_LINES;
+    scenetest::inQuads = mode == GL_QUADS;
+    scenetest::quadCorners.clear();
     if (on && scenetest::inLines) {
         ++current.lineBatches;
     }
@@ -95,8 +146,56 @@ void __wrap_glBegin(GLenum mode) {
 }
 
 void __wrap_glEnd() {
-    scenetest::inLines = false;
     __real_glEnd();
+    if (on && scenetest::inQuads) {
+        const std::vector<scenetest::FlatQuad> boxes = scenetest::boxesOf(scenetest::quadCorners);
+        current.immediateQuads.insert(current.immediateQuads.end(), boxes.begin(), boxes.end());
+    }
+    scenetest::inLines = false;
+    scenetest::inQuads = false;
+}
+
+void __wrap_glVertex2f(GLfloat x, GLfloat y) {
+    if (on && scenetest::inQuads) {
+        scenetest::quadCorners.push_back({x, y});
+    }
+    __real_glVertex2f(x, y);
+}
+
+void __wrap_glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* pointer) {
+    scenetest::vertexArray = {size, type, stride, pointer};
+    __real_glVertexPointer(size, type, stride, pointer);
+}
+
+void __wrap_glDrawArrays(GLenum mode, GLint first, GLsizei count) {
+    __real_glDrawArrays(mode, first, count);
+    const scenetest::VertexArray& array = scenetest::vertexArray;
+    if (!on || mode != GL_QUADS) {
+        return;
+    }
+    // Only arrays of x, y floats are understood; anything else is noted empty.
+    scenetest::QuadArray drawn;
+    if (array.type == GL_FLOAT && array.size == 2 && array.pointer != nullptr) {
+        const GLsizei step = array.stride == 0 ? 2 * static_cast<GLsizei>(sizeof(GLfloat)) : array.stride;
+        std::vector<std::array<float, 2>> corners;
+        for (GLsizei i = first; i < first + count; ++i) {
+            const auto* xy = reinterpret_cast<const GLfloat*>(static_cast<const char*>(array.pointer) + i * step);
+            corners.push_back({xy[0], xy[1]});
+        }
+        drawn.quads = scenetest::boxesOf(corners);
+    }
+    GLint texture = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+    drawn.texture = static_cast<GLuint>(texture);
+    glGetFloatv(GL_CURRENT_COLOR, drawn.color);
+    current.quadArrays.push_back(drawn);
+}
+
+void __wrap_glCallLists(GLsizei n, GLenum type, const void* lists) {
+    if (on) {
+        ++current.listBatches;
+    }
+    __real_glCallLists(n, type, lists);
 }
 
 void __wrap_glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
@@ -151,6 +250,10 @@ void(APIENTRY* __wrap___imp_glBindTexture)(GLenum, GLuint) = __wrap_glBindTextur
 void(APIENTRY* __wrap___imp_glBegin)(GLenum) = __wrap_glBegin;
 void(APIENTRY* __wrap___imp_glEnd)() = __wrap_glEnd;
 void(APIENTRY* __wrap___imp_glVertex3f)(GLfloat, GLfloat, GLfloat) = __wrap_glVertex3f;
+void(APIENTRY* __wrap___imp_glVertex2f)(GLfloat, GLfloat) = __wrap_glVertex2f;
+void(APIENTRY* __wrap___imp_glVertexPointer)(GLint, GLenum, GLsizei, const void*) = __wrap_glVertexPointer;
+void(APIENTRY* __wrap___imp_glDrawArrays)(GLenum, GLint, GLsizei) = __wrap_glDrawArrays;
+void(APIENTRY* __wrap___imp_glCallLists)(GLsizei, GLenum, const void*) = __wrap_glCallLists;
 #endif
 
 }  // extern "C"

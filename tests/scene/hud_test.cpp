@@ -5,15 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "app/Core.h"
 #include "audio/Audio.h"
 #include "audio/engine/testing.h"
+#include "game/Player.h"
 #include "game/carClass.h"
 #include "game/screens.h"
 #include "platform/system.h"
+#include "platform/window.h"
 #include "render/scene.h"
 #include "tests/scene/scene_world.h"
 
@@ -24,8 +27,30 @@ using namespace scenetest;
 bool green(const std::uint8_t* p) { return p[1] > 128 && p[0] < 80 && p[2] < 160; }
 bool white(const std::uint8_t* p) { return p[0] > 150 && p[1] > 150 && p[2] > 150; }
 
+// Which screen is up, from the Welcome menu: the flags of the play state,
+// and whether the Score menu shows the song's best (a new one not kept).
+struct Screen {
+    const char* name;
+    bool inMenu, firstMenu, paused, pad, dev, best;
+};
+
 class Overlay : public GameTest {
 protected:
+    void show(const Screen& screen) {
+        welcomeMenu(nullptr);
+        if (!screen.inMenu) {
+            play(*core);
+        }
+        core->play.firstMenu = screen.firstMenu;
+        core->play.paused = screen.paused;
+        core->play.padConnected = screen.pad;
+        core->play.devMode = screen.dev;
+        core->play.songEnd.shown = screen.best;
+        core->play.songEnd.best = 4321;
+        core->play.songEnd.newBest = screen.best;
+        core->play.songEnd.notKept = screen.best;
+    }
+
     // The overlay alone on a black picture, as the end of the scene pass draws it.
     Picture draw(int passes = 1) {
         for (int i = 0; i < passes; ++i) {
@@ -200,6 +225,7 @@ TEST_F(Overlay, EachScreenShowsItsOwnRows) {
     const Band song{h2 + 20, h2 + 45, white};             // M6
     const Band paused{h2 + 50, h2 + 85, green};           // P1
     const Band pausedHint{h2 + 1, h2 + 14, green};        // P2
+    const Band padPausedHint{h2 - 20, h2 - 7, green};     // the pad's buttons under P2
     const Band readouts{kScreenHeight - 40, kScreenHeight - 25, green};  // D1
 
     struct Case {
@@ -207,27 +233,25 @@ TEST_F(Overlay, EachScreenShowsItsOwnRows) {
         bool inMenu, firstMenu, paused, pad, dev;
         std::vector<Band> shown;
         std::vector<Band> hidden;
-        int hintLeft;  // expected x of the hint row, -1 when none
+        int hintLeft;   // expected x of the hint row, -1 when none
+        int hintCells;  // its characters
     };
+    // With a pad the menus show the song as without one; the hint names the
+    // pad's buttons, and offers START to replay only once a song has ended.
     const Case cases[] = {
-        {"welcome", true, true, false, false, false, {welcome, hint, song}, {score, paused, readouts}, w2 - 400},
-        {"score", true, false, false, false, false, {score, hint, song}, {welcome, readouts}, w2 - 400},
-        {"welcome_pad", true, true, false, true, false, {welcome, hint}, {song}, w2 - 300},
-        {"score_pad", true, false, false, true, false, {score, hint}, {song, welcome}, w2 - 300},
-        {"paused", false, true, true, false, false, {paused, pausedHint}, {welcome, score, hint, song}, -1},
-        {"playing", false, true, false, false, false, {}, {welcome, score, hint, song, paused, pausedHint}, -1},
-        {"playing_dev", false, true, false, false, true, {readouts}, {score, hint, song}, -1},
+        {"welcome", true, true, false, false, false, {welcome, hint, song}, {score, paused, readouts}, w2 - 400, 62},
+        {"score", true, false, false, false, false, {score, hint, song}, {welcome, readouts}, w2 - 400, 52},
+        {"welcome_pad", true, true, false, true, false, {welcome, hint, song}, {score, paused}, w2 - 400, 59},
+        {"score_pad", true, false, false, true, false, {score, hint, song}, {welcome}, w2 - 300, 53},
+        {"paused", false, true, true, false, false, {paused, pausedHint}, {welcome, score, hint, song, padPausedHint}, -1, 0},
+        {"paused_pad", false, true, true, true, false, {paused, pausedHint, padPausedHint}, {hint, song}, -1, 0},
+        {"playing", false, true, false, false, false, {}, {welcome, score, hint, song, paused, pausedHint}, -1, 0},
+        {"playing_pad", false, true, false, true, false, {}, {hint, song, paused, padPausedHint}, -1, 0},
+        {"playing_dev", false, true, false, false, true, {readouts}, {score, hint, song}, -1, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        welcomeMenu(nullptr);
-        if (!c.inMenu) {
-            play(*core);
-        }
-        core->play.firstMenu = c.firstMenu;
-        core->play.paused = c.paused;
-        core->play.padConnected = c.pad;
-        core->play.devMode = c.dev;
+        show({c.name, c.inMenu, c.firstMenu, c.paused, c.pad, c.dev, false});
         const Picture picture = draw(7);
         keep(picture, std::string("screen_") + c.name);
         for (const Band& band : c.shown) {
@@ -237,9 +261,16 @@ TEST_F(Overlay, EachScreenShowsItsOwnRows) {
             EXPECT_TRUE(boxOf(picture, band.from, band.to, band.colour).empty()) << "rows " << band.from;
         }
         if (c.hintLeft >= 0) {
+            // 15 pixels a character at the hint's scale: a line that fits
+            // ends in its last cell.
             const Box box = boxOf(picture, hint.from, hint.to, hint.colour);
             EXPECT_GE(box.left, c.hintLeft);
             EXPECT_LT(box.left, c.hintLeft + 8);
+            const int end = c.hintLeft + c.hintCells * 15;
+            if (end <= picture.width) {
+                EXPECT_GE(box.right, end - 15);
+                EXPECT_LT(box.right, end);
+            }
         }
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     }
@@ -262,6 +293,206 @@ TEST_F(Overlay, ChainSwatchShowsTheColourOfTheLastBlock) {
         const std::uint8_t* outside = picture.at(area.right + 3, area.centreY);
         EXPECT_NE(outside[0] + outside[1] + outside[2], c.r + c.g + c.b);
     }
+}
+
+// The overlay's shapes as drawn for a desktop of a given size, recorded
+// rather than read back, so that any desktop can be laid out in the test
+// window: each print's glyph quads, and the flat quads (the veil when it is
+// drawn, the score bar, the chain swatch).
+const Screen kScreens[] = {
+    {"welcome", true, true, false, false, false, false},   {"score", true, false, false, false, false, true},
+    {"welcome_pad", true, true, false, true, false, false}, {"score_pad", true, false, false, true, false, true},
+    {"paused", false, true, true, false, false, false},     {"menu_dev", true, false, false, false, true, true},
+    {"playing_dev", false, true, false, false, true, false},
+};
+
+struct Shapes {
+    std::vector<QuadArray> texts;
+    std::vector<FlatQuad> flat;
+    // The veil reaches far past the left edge; the bar starts at the bottom-left corner.
+    const FlatQuad* veil() const { return find([](const FlatQuad& q) { return q.left < 0.0f; }); }
+    const FlatQuad& bar() const {
+        return *find([](const FlatQuad& q) { return q.left == 0.0f && q.bottom == 0.0f; });
+    }
+    const FlatQuad& swatch() const { return flat.back(); }
+
+private:
+    template <typename Test>
+    const FlatQuad* find(Test test) const {
+        const auto found = std::find_if(flat.begin(), flat.end(), test);
+        return found == flat.end() ? nullptr : &*found;
+    }
+};
+
+class HudShapes : public Overlay {
+protected:
+    // A screen with a score of three figures and a chain bonus in the bar.
+    void show(const Screen& screen) {
+        Overlay::show(screen);
+        player.addPoints(350);
+        core->play.comboBonus = 12;
+    }
+
+    // As a game started on that desktop would draw them: its score bar spans the desktop's width.
+    Shapes shapesAt(int width, int height) {
+        plat::overrideScreenSize(width, height);
+        core->play.banner.width = static_cast<float>(width);
+        startRecording();
+        draw();
+        stopRecording();
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        return {recording().quadArrays, recording().immediateQuads};
+    }
+
+    void TearDown() override {
+        if (core != nullptr) {
+            core->play.banner.width = static_cast<float>(kScreenWidth);
+            core->play.songEnd = PlayState::SongEnd();
+            core->play.devMode = false;
+        }
+    }
+};
+
+float height(const FlatQuad& q) { return q.top - q.bottom; }
+bool overlap(const FlatQuad& a, const FlatQuad& b) {
+    return a.left < b.right && b.left < a.right && a.bottom < b.top && b.bottom < a.top;
+}
+
+TEST_F(HudShapes, EachPrintIsOneDrawOfItsGlyphQuads) {
+    show(kScreens[5]);
+    const Shapes shapes = shapesAt(1280, 1024);
+    EXPECT_EQ(recording().listBatches, 0) << "no display lists for text";
+    ASSERT_FALSE(shapes.texts.empty());
+    // The credit line, the one print at (30, 30) at scale 0.3: one quad of
+    // 15 x 15 pixels per character, each 15 pixels right of the one before.
+    const std::string credit = "Redavave 1.3 - Game By Rodadi Vuzivi";
+    const auto found = std::find_if(shapes.texts.begin(), shapes.texts.end(), [](const QuadArray& text) {
+        return !text.quads.empty() && text.quads[0].left == 30.0f && text.quads[0].bottom == 30.0f;
+    });
+    ASSERT_NE(found, shapes.texts.end());
+    ASSERT_EQ(found->quads.size(), credit.size());
+    for (std::size_t i = 0; i < credit.size(); ++i) {
+        EXPECT_NEAR(found->quads[i].left, 30.0f + 15.0f * static_cast<float>(i), 1e-3f) << i;
+        EXPECT_NEAR(found->quads[i].right - found->quads[i].left, 15.0f, 1e-3f) << i;
+        EXPECT_NEAR(height(found->quads[i]), 15.0f, 1e-3f) << i;
+    }
+    EXPECT_EQ(found->texture, textureName(2)) << "drawn from the font sheet";
+}
+
+// Every row keeps its anchor (the screen's centre or an edge) and grows its
+// offset from it, its glyphs, the score bar, the veil's edge and the swatch
+// by the screen's height over 1200 lines; at 1200 lines and fewer nothing
+// moves. Each row's anchor is told by how it moves between two desktops of
+// the unscaled layout.
+TEST_F(HudShapes, TheHudGrowsWithTallScreensAroundTheSameAnchors) {
+    struct Size {
+        int width, height;
+        float scale;
+    };
+    const Size sizes[] = {{3840, 2160, 1.8f}, {2560, 1440, 1.2f}, {3440, 1440, 1.2f},
+                          {1280, 800, 1.0f},  {1920, 1200, 1.0f}, {2160, 3840, 1.6875f}};
+    for (const Screen& screen : kScreens) {
+        SCOPED_TRACE(screen.name);
+        show(screen);
+        const Shapes base = shapesAt(1280, 1024);
+        const Shapes wider = shapesAt(1920, 1080);
+        ASSERT_EQ(base.texts.size(), wider.texts.size());
+        ASSERT_EQ(base.flat.size(), screen.inMenu || screen.paused ? 3u : 2u) << "the veil only when it shows";
+        for (const Size& size : sizes) {
+            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+            const Shapes grown = shapesAt(size.width, size.height);
+            ASSERT_EQ(grown.texts.size(), base.texts.size());
+            for (std::size_t i = 0; i < base.texts.size(); ++i) {
+                SCOPED_TRACE(i);
+                const FlatQuad from = base.texts[i].box();
+                const FlatQuad other = wider.texts[i].box();
+                const FlatQuad to = grown.texts[i].box();
+                // 0 for a row kept at the left or bottom edge, 1/2 at the centre, 1 at the top.
+                const float xAnchor = (other.left - from.left) / 640.0f;
+                const float yAnchor = (other.bottom - from.bottom) / 56.0f;
+                ASSERT_TRUE(xAnchor == 0.0f || xAnchor == 0.5f) << xAnchor;
+                ASSERT_TRUE(yAnchor == 0.0f || yAnchor == 0.5f || yAnchor == 1.0f) << yAnchor;
+                const float left = xAnchor * size.width + size.scale * (from.left - xAnchor * 1280.0f);
+                const float bottom = yAnchor * size.height + size.scale * (from.bottom - yAnchor * 1024.0f);
+                EXPECT_NEAR(to.left, left, 0.5f);
+                EXPECT_NEAR(to.bottom, bottom, 0.5f);
+                EXPECT_NEAR(height(to), size.scale * height(from), 1e-3f);
+                // The song's name is short enough to stay whole in the test's window.
+                EXPECT_NEAR(to.right - to.left, size.scale * (from.right - from.left), 1e-2f);
+            }
+            const FlatQuad& bar = grown.bar();
+            const FlatQuad& swatch = grown.swatch();
+            EXPECT_FLOAT_EQ(bar.bottom, 0.0f);
+            EXPECT_NEAR(bar.top, 100.0f * size.scale, 1e-3f);
+            EXPECT_EQ(bar.right, static_cast<float>(size.width));
+            if (const FlatQuad* veil = grown.veil()) {
+                EXPECT_EQ(veil->bottom, bar.top) << "the veil covers all above the bar";
+                EXPECT_GE(veil->right, static_cast<float>(size.width));
+                EXPECT_GE(veil->top, static_cast<float>(size.height));
+            }
+            EXPECT_NEAR(swatch.right - swatch.left, 33.0f * size.scale, 1e-2f);
+            EXPECT_NEAR(height(swatch), 30.0f * size.scale, 1e-2f);
+        }
+    }
+}
+
+// On the common desktops (and a 4K screen turned upright), every text of
+// every screen lies whole on the screen, no two texts share a pixel, the texts above the bar stay clear of
+// it, and the chain swatch sits inside the bar, clear of its texts.
+TEST_F(HudShapes, NothingIsCutOffOrOverlapsOnCommonScreens) {
+    struct Size {
+        int width, height;
+    };
+    const Size sizes[] = {{3840, 2160}, {2560, 1440}, {3440, 1440}, {1280, 800},
+                          {1920, 1080}, {1280, 1024}, {2160, 3840}};
+    for (const Screen& screen : kScreens) {
+        show(screen);
+        for (const Size& size : sizes) {
+            SCOPED_TRACE(std::string(screen.name) + " " + std::to_string(size.width) + "x" +
+                         std::to_string(size.height));
+            const Shapes shapes = shapesAt(size.width, size.height);
+            const FlatQuad& bar = shapes.bar();
+            const FlatQuad& swatch = shapes.swatch();
+            EXPECT_TRUE(swatch.left >= 0.0f && swatch.right <= size.width && swatch.bottom >= bar.bottom &&
+                        swatch.top <= bar.top);
+            for (std::size_t i = 0; i < shapes.texts.size(); ++i) {
+                const FlatQuad a = shapes.texts[i].box();
+                EXPECT_TRUE(a.left >= 0.0f && a.right <= size.width && a.bottom >= 0.0f && a.top <= size.height)
+                    << "text " << i << " runs off the screen";
+                EXPECT_FALSE(overlap(a, swatch)) << "text " << i << " under the swatch";
+                const bool inBar = a.top <= bar.top;
+                EXPECT_TRUE(inBar || a.bottom >= bar.top) << "text " << i << " across the bar's edge";
+                for (std::size_t j = i + 1; j < shapes.texts.size(); ++j) {
+                    EXPECT_FALSE(overlap(a, shapes.texts[j].box())) << "texts " << i << " and " << j;
+                }
+            }
+        }
+    }
+}
+
+// On a tall screen the song line's characters are wider, and a long name is
+// shortened to the cells that fit the window at that width.
+TEST_F(HudShapes, ALongNameIsShortenedToTheWindowAtTheGrownCellWidth) {
+    const std::vector<std::string> songs = core->play.musicList;
+    core->play.musicList = {std::string(200, 'W') + ".ogg"};
+    show(kScreens[0]);
+    plat::Rect client{};
+    plat::getClientRect(core->hWnd, &client);
+    const float width = static_cast<float>(client.right - client.left);
+    for (const float scale : {1.0f, 1.2f, 1.8f}) {
+        SCOPED_TRACE(scale);
+        const Shapes shapes = shapesAt(static_cast<int>(3840 * scale / 1.8f), static_cast<int>(1200 * scale));
+        const float cell = 20.0f * scale;
+        // The song line: white, and the only print that starts 40 pixels in (grown).
+        const auto line = std::find_if(shapes.texts.begin(), shapes.texts.end(), [&](const QuadArray& text) {
+            return text.color[2] > 0.5f && std::fabs(text.box().left - std::round(40.0f * scale)) < 0.5f;
+        });
+        ASSERT_NE(line, shapes.texts.end());
+        EXPECT_LE(line->box().right, width - cell + 0.01f) << "one cell stays free at the right edge";
+        EXPECT_GT(line->box().right, width - 2.0f * cell) << "the shortened line uses the width it has";
+        EXPECT_NEAR(line->quads[1].left - line->quads[0].left, cell, 1e-3f);
+    }
+    core->play.musicList = songs;
 }
 
 }  // namespace

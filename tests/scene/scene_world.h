@@ -46,6 +46,21 @@ struct QuadricState {
     bool textured = false;
 };
 
+// A quad of the flat overlay in window pixels (through the model-view matrix
+// of its draw), as its bounding box.
+struct FlatQuad {
+    float left = 0.0f, bottom = 0.0f, right = 0.0f, top = 0.0f;
+};
+
+// One glDrawArrays of quads: a print's glyphs, in drawing order.
+struct QuadArray {
+    std::vector<FlatQuad> quads;
+    GLuint texture = 0;  // bound while they were drawn
+    GLfloat color[4] = {};
+    // The union of its quads.
+    FlatQuad box() const;
+};
+
 struct Recording {
     std::vector<SphereCall> spheres;
     std::vector<BindCall> binds;
@@ -53,6 +68,9 @@ struct Recording {
     int quadricsFreed = 0;
     int lineBatches = 0;                           // glBegin(GL_LINES)
     std::vector<std::array<float, 3>> lineVertices;  // glVertex3f inside them
+    std::vector<QuadArray> quadArrays;             // glDrawArrays(GL_QUADS) from vertex arrays of x, y
+    std::vector<FlatQuad> immediateQuads;          // glBegin(GL_QUADS) with glVertex2f
+    int listBatches = 0;                           // glCallLists
 
     bool bound(GLuint texture) const;
     const BindCall* firstBind(GLuint texture) const;

@@ -1,13 +1,79 @@
 #include "tests/support/temp_resources.h"
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <mutex>
 #include <random>
 #include <system_error>
 
 namespace testworld {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+int processId() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return getpid();
+#endif
+}
+
+// The folders of the worlds alive in this process, with the process that made
+// each. A death test's child process leaves through exit(), past every
+// destructor: what it made goes at its exit instead. A forked child shares its
+// parent's folders and leaves them alone.
+class LiveFolders {
+public:
+    static LiveFolders& get() {
+        static LiveFolders* folders = new LiveFolders;  // outlives every world, even static ones
+        return *folders;
+    }
+
+    void add(const fs::path& folder) {
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (!exitHook_) {
+            exitHook_ = std::atexit([] { get().removeOwn(); }) == 0;
+        }
+        folders_[folder] = processId();
+    }
+
+    void drop(const fs::path& folder) {
+        const std::lock_guard<std::mutex> hold(lock_);
+        folders_.erase(folder);
+    }
+
+private:
+    void removeOwn() {
+        const std::lock_guard<std::mutex> hold(lock_);
+        std::error_code ignored;
+        for (const auto& [folder, owner] : folders_) {
+            if (owner != processId()) {
+                continue;
+            }
+            if (fs::current_path(ignored) == folder) {
+                fs::current_path(folder.parent_path(), ignored);  // Windows removes no working folder
+            }
+            fs::remove_all(folder, ignored);
+        }
+        folders_.clear();
+    }
+
+    std::mutex lock_;
+    std::map<fs::path, int> folders_;
+    bool exitHook_ = false;
+};
+
+}  // namespace
 
 fs::path makeTempFolder(const std::string& tag) {
     std::error_code failed;
@@ -57,6 +123,7 @@ TempResources::TempResources(const std::string& tag, WorldOptions options) {
         error_ = "cannot make a scratch folder";
         return;
     }
+    LiveFolders::get().add(path_);
     std::error_code failed;
     if (options.generatedAssets || options.effects) {
         fs::create_directories(music(), failed);
@@ -116,10 +183,16 @@ TempResources::~TempResources() {
     }
 }
 
+void TempResources::keep() {
+    kept_ = true;
+    LiveFolders::get().drop(path_);
+}
+
 void TempResources::removeNow() {
     if (!path_.empty()) {
         std::error_code ignored;
         fs::remove_all(path_, ignored);
+        LiveFolders::get().drop(path_);
     }
 }
 

@@ -31,7 +31,9 @@ struct WorldOptions {
 class TempResources {
 public:
     explicit TempResources(const std::string& tag, WorldOptions options = {});
-    // Leaves the folder if it was entered, then removes it unless kept.
+    // Leaves the folder if it was entered, then removes it unless kept. A
+    // process that ends without destructors (exit() in a death test) still
+    // removes the folders it made, at its exit.
     ~TempResources();
     TempResources(const TempResources&) = delete;
     TempResources& operator=(const TempResources&) = delete;
@@ -49,7 +51,7 @@ public:
     bool addSong(const std::string& name, fixtures::AudioFormat format, const fixtures::ToneSong& song);
 
     // The folder stays on disk after the world is gone (to look at after a failure).
-    void keep() { kept_ = true; }
+    void keep();
     // Removes the folder now: for a child process that leaves without destructors.
     void removeNow();
 
