@@ -7,8 +7,8 @@
 // 1 kHz tone shows on a quiet machine and with two busy processes on the
 // cores; where the recorder can tell (the capture stream on PipeWire), also
 // how many of those fall where it came late to the graph itself and lost
-// frames: those are the recorder's faults, not the game's. One table at the end, the servers side by side with the load
-// average before and after each.
+// frames: those are the recorder's faults, not the game's. One table at the
+// end, the servers side by side with the load average before and after each.
 //
 //   audio_sink_bench [--recorder-ms=N] [--pipewire-recorder=own|parec]
 //                    [--pipewire-pulse]
