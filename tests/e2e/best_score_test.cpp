@@ -9,9 +9,11 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 
 #include "tests/e2e/best_score_run.h"
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/tree_snapshot.h"
 
 namespace {
 
@@ -64,41 +66,90 @@ private:
     bool mounted_ = false, readOnly_ = false, logBound_ = false;
 };
 
-TEST_F(BestScoreTest, InAFolderThatCannotBeWrittenPlayGoesOnAndTheMenuSaysTheBestWasNotKept) {
+// Plays "Short.ogg" (a low tone from start to end: no object, a score of 0,
+// a first best) in the game started in `workingFolder`, where its best cannot
+// be kept: the Score menu says so, the log has `notKeptLine`, and play goes
+// on (Space replays) until Escape quits. Screenshots are kept as <run>_*.
+void playABestThatIsNotKept(GameFolder& folder, const fs::path& workingFolder, const std::string& notKeptLine,
+                            const std::string& run) {
     std::string error;
     ASSERT_TRUE(fixtures::writeSong((folder.musicFolder() / "Short.ogg").string(), fixtures::AudioFormat::Ogg,
                                    fixtures::tone(30.0, 2.0), &error))
         << error;
-    ReadOnlyFolder readOnly(folder.path());
-    if (!readOnly.ready()) {
-        GTEST_SKIP() << "a read-only bind mount needs root (CAP_SYS_ADMIN)";
-    }
     Launch launch;
-    launch.workingFolder = readOnly.path();
+    launch.workingFolder = workingFolder;
     GameProcess game(folder, {"-window"}, launch);
     ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
     ASSERT_TRUE(folder.waitForLogLine("#Initalized Audio")) << folder.logText();
-    waitForPicture(game, "best_score_read_only_menu", 10.0,
-                   [](const Image& image) { return !positionRow(image).empty(); });
+    waitForPicture(game, run + "_menu", 10.0, [](const Image& image) { return !positionRow(image).empty(); });
     ASSERT_TRUE(game.key({"Return"}));
 
-    // A low tone from start to end makes no object: the score is 0, a first best, not kept.
     const std::string notKept = "Best: 0 - New Best! - Could Not Be Saved!";
-    const Image score = waitForPicture(game, "best_score_read_only_score", 30.0, [&](const Image& image) {
+    const Image score = waitForPicture(game, run + "_score", 30.0, [&](const Image& image) {
         return inScoreMenu(image) && rowOfCells(bestRow(image), bestLineLeft(image), 20, 41);
     });
     EXPECT_TRUE(rowOfCells(bestRow(score), bestLineLeft(score), 20, static_cast<int>(notKept.size())))
         << notKept << "; the line ends at " << bestRow(score).right;
     EXPECT_THAT(folder.logText(), ::testing::HasSubstr("#New Best Score: 0 for Short.ogg"));
-    EXPECT_THAT(folder.logText(), ::testing::HasSubstr("Best score not kept: cannot create best-scores.txt.lock: "
-                                                       "Read-only file system"));
+    EXPECT_THAT(folder.logText(), ::testing::HasSubstr(notKeptLine));
 
-    // Play goes on: Space replays the song.
     ASSERT_TRUE(game.key({"space"}));
-    EXPECT_TRUE(playing(waitForPicture(game, "best_score_read_only_replaying", 10.0, playing)));
+    EXPECT_TRUE(playing(waitForPicture(game, run + "_replaying", 10.0, playing)));
     ASSERT_TRUE(game.key({"Escape"}));
     EXPECT_EQ(game.waitForExit(30.0), 0) << game.standardError();
+}
+
+TEST_F(BestScoreTest, InAFolderThatCannotBeWrittenPlayGoesOnAndTheMenuSaysTheBestWasNotKept) {
+    ReadOnlyFolder readOnly(folder.path());
+    if (!readOnly.ready()) {
+        GTEST_SKIP() << "a read-only bind mount needs root (CAP_SYS_ADMIN)";
+    }
+    playABestThatIsNotKept(folder, readOnly.path(),
+                           "Best score not kept: cannot create best-scores.txt.lock: Read-only file system",
+                           "best_score_read_only");
     EXPECT_FALSE(fs::exists(folder.path() / "best-scores.txt"));
+}
+
+// A scores file the game must leave exactly as it is: a link into a folder
+// that is not there yet (a synced folder not mounted), and a newer version's
+// file. The link, or the file byte for byte, is as it was after a whole game
+// with a new best, and nothing was made beside it.
+TEST_F(BestScoreTest, AScoresFileThatIsNotOursToWriteIsLeftAsItIsAndTheMenuSaysTheBestWasNotKept) {
+    struct Case {
+        const char* run;
+        void (*make)(const fs::path& scores);
+        const char* notKeptLine;
+    };
+    const Case cases[] = {
+        {"best_score_dangling_link",
+         [](const fs::path& scores) { fs::create_symlink(scores.parent_path() / "Synced" / "scores.txt", scores); },
+         "Best score not kept: best-scores.txt is a link to "},
+        {"best_score_newer_version",
+         [](const fs::path& scores) {
+             std::ofstream(scores, std::ios::binary) << "redavave best scores 2\n12 Short.ogg as it means it\n";
+         },
+         "Best score not kept: best-scores.txt is from a newer version of the game"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.run);
+        GameFolder world;
+        const fs::path scores = world.path() / "best-scores.txt";
+        c.make(scores);
+        // The scores file and whatever the game would make beside it or
+        // where the link leads (a lock, a temporary file, a damaged copy).
+        const auto scoresFiles = [&world] {
+            testworld::TreeSnapshot tree = testworld::snapshotTree(world.path());
+            for (auto it = tree.begin(); it != tree.end();) {
+                const bool kept = it->first.rfind("best-scores", 0) == 0 || it->first.rfind("Synced", 0) == 0;
+                it = kept ? std::next(it) : tree.erase(it);
+            }
+            return tree;
+        };
+        const testworld::TreeSnapshot before = scoresFiles();
+        ASSERT_EQ(before.size(), 1u);
+        playABestThatIsNotKept(world, world.path(), c.notKeptLine, c.run);
+        EXPECT_EQ(scoresFiles(), before);
+    }
 }
 
 }  // namespace
