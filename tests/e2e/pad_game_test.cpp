@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -185,6 +186,66 @@ TEST_F(PadGameTest, WholeGameFromThePadWithNoKeyPressed) {
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log.back(), "Unloaded Window OK!");
     EXPECT_EQ(folder.logText().find("Error:"), std::string::npos) << folder.logText();
+}
+
+// The menus' folder jumps on the real game, from the pad's LB/RB (through
+// SDL's virtual controller) and the keyboard's Up/Down (real key events),
+// then START on the Welcome menu plays the selected song.
+TEST_F(PadGameTest, ShouldersAndUpDownJumpBetweenFoldersAndStartPlaysFromTheWelcomeMenu) {
+    std::filesystem::create_directories(folder.musicFolder() / "Alpha");
+    std::filesystem::create_directories(folder.musicFolder() / "Beta");
+    // Names of their own widths, so that the selected line tells them apart.
+    folder.addSong("Alpha/1.ogg", 2.5);
+    folder.addSong("Alpha/22.ogg", 2.5);
+    folder.addSong("Beta/Third Song.ogg", 2.5);
+    constexpr int kAlphaFirst = 11, kBetaFirst = 19;
+    PadDriver pad(folder.path());
+    Launch launch;
+    launch.environment = pad.environment();
+    GameProcess game(folder, {"-window"}, launch);
+    ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
+    ASSERT_TRUE(pad.plug()) << pad.error();
+    ASSERT_TRUE(game.focus());
+    const auto selected = [](int cells) { return [cells](const Image& image) { return showsSelectedName(image, cells); }; };
+    ASSERT_TRUE(selected(kAlphaFirst)(waitForPicture(game, "folders_1_welcome", 15.0, selected(kAlphaFirst))));
+
+    struct Step {
+        const char* button;  // a pad button, or null for `key`
+        const char* key;
+        int cells;           // the selected song's name after it
+    };
+    const Step steps[] = {
+        {"rightshoulder", nullptr, kBetaFirst},  // next folder
+        {"leftshoulder", nullptr, kAlphaFirst},  // previous folder
+        {nullptr, "Down", kBetaFirst},
+        {nullptr, "Up", kAlphaFirst},
+        {"rightshoulder", nullptr, kBetaFirst},
+        {"rightshoulder", nullptr, kAlphaFirst},  // past the last folder, round to the first
+    };
+    int n = 2;
+    for (const Step& step : steps) {
+        const std::string what = step.button != nullptr ? step.button : step.key;
+        if (step.button != nullptr) {
+            ASSERT_TRUE(pad.press(step.button)) << pad.error();
+        } else {
+            ASSERT_TRUE(game.key({step.key}));
+        }
+        const std::string picture = "folders_" + std::to_string(n++) + "_" + what;
+        EXPECT_TRUE(selected(step.cells)(waitForPicture(game, picture, 10.0, selected(step.cells))))
+            << what << " should select a name of " << step.cells << " characters";
+        if (step.button != nullptr) {
+            ASSERT_TRUE(pad.release(step.button)) << pad.error();
+        }
+    }
+
+    // START plays the selected song from the Welcome menu, to its Score menu.
+    ASSERT_TRUE(pad.press("start")) << pad.error();
+    EXPECT_TRUE(playing(waitForPicture(game, "folders_start_playing", 10.0, playing)));
+    ASSERT_TRUE(pad.release("start")) << pad.error();
+    EXPECT_TRUE(inScoreMenu(waitForPicture(game, "folders_score_menu", 30.0, inScoreMenu)));
+    EXPECT_TRUE(selected(kAlphaFirst)(waitForPicture(game, "folders_score_selected", 5.0, selected(kAlphaFirst))));
+    pad.pressLast("back");
+    EXPECT_EQ(game.waitForExit(20.0), 0) << game.standardError();
 }
 
 }  // namespace
