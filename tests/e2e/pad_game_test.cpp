@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -111,19 +112,27 @@ protected:
             GTEST_SKIP() << "needs an X display (DISPLAY is unset); the test command starts Xvfb";
         }
     }
+    // The game in its window with the pad plugged in and the focus on it:
+    // the game's controller code reads the pad from its first frame on.
+    void startWithPad() {
+        Launch launch;
+        launch.environment = pad.environment();
+        running = std::make_unique<GameProcess>(folder, std::vector<std::string>{"-window"}, launch);
+        ASSERT_NE(running->waitForWindow(), 0u) << running->standardError();
+        ASSERT_TRUE(pad.plug()) << pad.error();
+        ASSERT_TRUE(running->focus());
+    }
+
     e2e::GameFolder folder;
+    PadDriver pad{folder.path()};
+    std::unique_ptr<GameProcess> running;
 };
 
 TEST_F(PadGameTest, WholeGameFromThePadWithNoKeyPressed) {
     folder.addSong("A Short.ogg", 2.5);
     folder.addSong("B Long Song.ogg", 90.0);
-    PadDriver pad(folder.path());
-    Launch launch;
-    launch.environment = pad.environment();
-    GameProcess game(folder, {"-window"}, launch);
-    ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
-    ASSERT_TRUE(pad.plug()) << pad.error();
-    ASSERT_TRUE(game.focus());
+    ASSERT_NO_FATAL_FAILURE(startWithPad());
+    GameProcess& game = *running;
 
     // Press, wait for the picture it leads to, release.
     const auto push = [&](const std::string& button, const std::string& picture,
@@ -199,13 +208,8 @@ TEST_F(PadGameTest, ShouldersAndUpDownJumpBetweenFoldersAndStartPlaysFromTheWelc
     folder.addSong("Alpha/22.ogg", 2.5);
     folder.addSong("Beta/Third Song.ogg", 2.5);
     constexpr int kAlphaFirst = 11, kBetaFirst = 19;
-    PadDriver pad(folder.path());
-    Launch launch;
-    launch.environment = pad.environment();
-    GameProcess game(folder, {"-window"}, launch);
-    ASSERT_NE(game.waitForWindow(), 0u) << game.standardError();
-    ASSERT_TRUE(pad.plug()) << pad.error();
-    ASSERT_TRUE(game.focus());
+    ASSERT_NO_FATAL_FAILURE(startWithPad());
+    GameProcess& game = *running;
     const auto selected = [](int cells) { return [cells](const Image& image) { return showsSelectedName(image, cells); }; };
     ASSERT_TRUE(selected(kAlphaFirst)(waitForPicture(game, "folders_1_welcome", 15.0, selected(kAlphaFirst))));
 
